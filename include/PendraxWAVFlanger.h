@@ -1,0 +1,92 @@
+/*
+ * PendraxWAVFlanger: a flanger for 16-bit mono PCM WAV files and a recorder
+ * of the default audio input, as three plain C functions.
+ *
+ * Paths are null-terminated strings of 16-bit code units (UTF-16) on every
+ * platform: wchar_t on Windows, char16_t elsewhere. The module never writes
+ * through them.
+ */
+#ifndef PENDRAX_WAV_FLANGER_H
+#define PENDRAX_WAV_FLANGER_H
+
+#if defined(_WIN32)
+#include <wchar.h>
+typedef wchar_t PendraxWideChar;
+#elif defined(__cplusplus)
+typedef char16_t PendraxWideChar;
+#else
+#include <uchar.h>
+typedef char16_t PendraxWideChar;
+#endif
+
+#if defined(_WIN32)
+#if defined(PENDRAX_BUILDING_MODULE)
+#define PENDRAX_API __declspec(dllexport)
+#else
+#define PENDRAX_API __declspec(dllimport)
+#endif
+#elif defined(PENDRAX_BUILDING_MODULE)
+#define PENDRAX_API __attribute__((visibility("default")))
+#else
+#define PENDRAX_API
+#endif
+
+/* Success, for WAVFlanger and SoundRecorderStart. */
+#define PENDRAX_SUCCESS 999
+
+/* WAVFlanger failures. */
+#define PENDRAX_FLANGER_OPEN_FAILED 1 /* input or output could not be opened */
+#define PENDRAX_FLANGER_IO_FAILED 2   /* reading, writing or closing failed */
+
+/* SoundRecorderStart failures. */
+#define PENDRAX_RECORDER_DEVICE_OPEN_FAILED 1 /* the capture device did not open */
+#define PENDRAX_RECORDER_QUEUE_FAILED 2       /* the capture buffer was not queued */
+#define PENDRAX_RECORDER_START_FAILED 3       /* capture did not start */
+#define PENDRAX_RECORDER_FILE_FAILED 4        /* the output file could not be created */
+#define PENDRAX_RECORDER_BUSY 5               /* a recording is already in progress */
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/*
+ * Applies the flanger (a comb whose delay sweeps between 2 and 37 samples,
+ * one cycle every 2 seconds at 8000 samples per second) to inputPath and
+ * writes the result to outputPath. The first 44 bytes of the input are copied
+ * unchanged; everything after them is treated as mono signed 16-bit
+ * little-endian samples (a trailing odd byte is dropped). Prints one line to
+ * standard output.
+ *
+ * Returns PENDRAX_SUCCESS (999); PENDRAX_FLANGER_OPEN_FAILED (1) when either
+ * file cannot be opened, or the output names the input file itself (no
+ * output is created or truncated); PENDRAX_FLANGER_IO_FAILED (2) when reading
+ * the input or writing the output fails (the output holds what was written
+ * before the failure).
+ */
+PENDRAX_API int WAVFlanger(const PendraxWideChar *inputPath, const PendraxWideChar *outputPath);
+
+/*
+ * Starts recording the default audio input (8000 Hz, mono, 16-bit) into a WAV
+ * file at path, created or truncated. Blocks of one second are appended as
+ * they arrive, and the header is kept up to date after each one.
+ *
+ * Returns PENDRAX_SUCCESS (999); 1 when the capture device does not open,
+ * 2 when the capture buffer cannot be queued, 3 when capture does not start
+ * (in these three cases call SoundRecorderStop to finish the empty file);
+ * 4 when the file cannot be created (nothing is opened); 5 when a recording
+ * is already in progress (it is left untouched).
+ */
+PENDRAX_API int SoundRecorderStart(const PendraxWideChar *path);
+
+/*
+ * Stops the recording, writes the final header and closes the file.
+ * Returns the number of one-second blocks in the file; 0 when no recording
+ * was started.
+ */
+PENDRAX_API int SoundRecorderStop(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* PENDRAX_WAV_FLANGER_H */
