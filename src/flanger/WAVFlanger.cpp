@@ -1,0 +1,117 @@
+#include "WAVFlanger.h"
+
+#include <cstdio>
+#include <limits>
+#include <new>
+#include <string>
+
+#include "FlangerKernel.h"
+#include "Files.h"
+#include "PendraxWAVFlanger.h"
+
+namespace pendrax {
+namespace {
+
+// The largest whole number of oscillator periods that fits in an int32.
+constexpr std::uint64_t kOffsetWrap =
+    (std::uint64_t{std::numeric_limits<std::int32_t>::max()} / kFlangerPeriod) * kFlangerPeriod;
+
+constexpr const char* kOpenInputFailed = "Failed to open input file.\n";
+constexpr const char* kOpenOutputFailed = "Failed to open output file.\n";
+constexpr const char* kReadFailed = "Failed to read input file.\n";
+constexpr const char* kWriteFailed = "Failed to write output file.\n";
+constexpr const char* kSucceeded = "Flanger effect applied and saved to output.wav\n";
+
+int Report(const char* message, int result) {
+    std::printf("%s", message);
+    return result;
+}
+
+// Samples are little-endian in the file; swap on a big-endian host.
+void ToHostOrder(std::int16_t* samples, std::size_t count) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto value = static_cast<std::uint16_t>(samples[i]);
+        samples[i] = static_cast<std::int16_t>((value >> 8) | (value << 8));
+    }
+#else
+    (void)samples;
+    (void)count;
+#endif
+}
+
+int FlangeFile(const PendraxWideChar* inputPath, const PendraxWideChar* outputPath) {
+    // Both names are converted before anything is opened, so the only
+    // allocation of the call cannot fail with a file left open.
+    const std::string inputName = platform::WidePathToNarrow(inputPath);
+    const std::string outputName = platform::WidePathToNarrow(outputPath);
+
+    std::FILE* input = platform::OpenForReading(inputName);
+    if (input == nullptr) {
+        return Report(kOpenInputFailed, PENDRAX_FLANGER_OPEN_FAILED);
+    }
+
+    // Cleared first: an input shorter than the header gives its bytes and zeros.
+    unsigned char header[kWavHeaderBytes] = {};
+    (void)std::fread(header, 1, sizeof header, input);
+    if (std::ferror(input) != 0) {
+        // Nothing readable: no output is created.
+        std::fclose(input);
+        return Report(kReadFailed, PENDRAX_FLANGER_IO_FAILED);
+    }
+
+    std::FILE* output = platform::OpenForWritingUnlessSame(outputName, input);
+    if (output == nullptr) {
+        std::fclose(input);
+        return Report(kOpenOutputFailed, PENDRAX_FLANGER_OPEN_FAILED);
+    }
+
+    bool written = std::fwrite(header, 1, sizeof header, output) == sizeof header;
+    std::int16_t block[kFlangerBlockSamples];
+    std::uint64_t position = 0;
+    while (written) {
+        const std::size_t got = std::fread(block, sizeof block[0], kFlangerBlockSamples, input);
+        if (got == 0) {
+            break;
+        }
+        ToHostOrder(block, got);
+        ApplyFlanger(block, static_cast<std::int32_t>(got), kFlangerRate, kFlangerDepth,
+                     kFlangerMaxDelaySeconds, KernelOffset(position));
+        ToHostOrder(block, got);
+        written = std::fwrite(block, sizeof block[0], got, output) == got;
+        position += got;
+    }
+
+    const bool readFailed = std::ferror(input) != 0;
+    std::fclose(input);
+    written = std::fclose(output) == 0 && written;
+    if (!written) {
+        return Report(kWriteFailed, PENDRAX_FLANGER_IO_FAILED);
+    }
+    if (readFailed) {
+        return Report(kReadFailed, PENDRAX_FLANGER_IO_FAILED);
+    }
+    return Report(kSucceeded, PENDRAX_SUCCESS);
+}
+
+}  // namespace
+
+std::int32_t KernelOffset(std::uint64_t position) {
+    if (position <= std::uint64_t{std::numeric_limits<std::int32_t>::max()}) {
+        return static_cast<std::int32_t>(position);
+    }
+    return static_cast<std::int32_t>(position % kOffsetWrap);
+}
+
+}  // namespace pendrax
+
+extern "C" PENDRAX_API int WAVFlanger(const PendraxWideChar* inputPath,
+                                      const PendraxWideChar* outputPath) {
+    try {
+        return pendrax::FlangeFile(inputPath, outputPath);
+    } catch (const std::bad_alloc&) {
+        // Converting the paths is the only allocation; a path too long to
+        // convert cannot be opened. No file is open at that point.
+        return pendrax::Report(pendrax::kOpenInputFailed, PENDRAX_FLANGER_OPEN_FAILED);
+    }
+}
