@@ -1,0 +1,17 @@
+// UTF-8 command-line arguments to the module's 16-bit wide paths.
+#pragma once
+
+#include <string>
+
+#include "PendraxWAVFlanger.h"
+
+namespace pendrax_host {
+
+using WidePath = std::basic_string<PendraxWideChar>;
+
+// Decodes strict UTF-8 (no overlong forms, no encoded surrogates, nothing
+// above U+10FFFF) into UTF-16. Returns false when the text is not valid
+// UTF-8 and so has no 16-bit form.
+bool Utf8ToWide(const std::string& text, WidePath& wide);
+
+}  // namespace pendrax_host
