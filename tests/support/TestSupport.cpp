@@ -1,0 +1,166 @@
+#include "TestSupport.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace pendrax_test {
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/pendrax-test-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    const std::string command = "chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
+    (void)std::system(command.c_str());
+}
+
+WideString Wide(const std::string& utf8) {
+    WideString wide;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        std::uint32_t code = lead;
+        std::size_t length = 1;
+        if (lead >= 0xF0) {
+            code = lead & 0x07;
+            length = 4;
+        } else if (lead >= 0xE0) {
+            code = lead & 0x0F;
+            length = 3;
+        } else if (lead >= 0xC0) {
+            code = lead & 0x1F;
+            length = 2;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        }
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            wide.push_back(static_cast<PendraxWideChar>(0xD800 + (code >> 10)));
+            wide.push_back(static_cast<PendraxWideChar>(0xDC00 + (code & 0x3FF)));
+        } else {
+            wide.push_back(static_cast<PendraxWideChar>(code));
+        }
+        i += length;
+    }
+    return wide;
+}
+
+Bytes ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+namespace {
+void Put32(Bytes& bytes, std::uint32_t value) {
+    for (int k = 0; k < 4; ++k) {
+        bytes.push_back(static_cast<unsigned char>(value >> (8 * k)));
+    }
+}
+void Put16(Bytes& bytes, std::uint16_t value) {
+    bytes.push_back(static_cast<unsigned char>(value));
+    bytes.push_back(static_cast<unsigned char>(value >> 8));
+}
+void PutTag(Bytes& bytes, const char* tag) { bytes.insert(bytes.end(), tag, tag + 4); }
+}  // namespace
+
+Bytes CanonicalHeader(std::uint32_t dataBytes) {
+    Bytes header;
+    PutTag(header, "RIFF");
+    Put32(header, dataBytes + 36);
+    PutTag(header, "WAVE");
+    PutTag(header, "fmt ");
+    Put32(header, 16);
+    Put16(header, 1);
+    Put16(header, 1);
+    Put32(header, 8000);
+    Put32(header, 16000);
+    Put16(header, 2);
+    Put16(header, 16);
+    PutTag(header, "data");
+    Put32(header, dataBytes);
+    return header;
+}
+
+void AppendSamples(Bytes& bytes, const std::vector<std::int16_t>& samples) {
+    for (const std::int16_t sample : samples) {
+        Put16(bytes, static_cast<std::uint16_t>(sample));
+    }
+}
+
+Bytes MakeWav(const std::vector<std::int16_t>& samples) {
+    Bytes bytes = CanonicalHeader(static_cast<std::uint32_t>(samples.size() * 2));
+    AppendSamples(bytes, samples);
+    return bytes;
+}
+
+std::vector<std::int16_t> RandomSamples(std::size_t count, std::uint32_t seed) {
+    std::vector<std::int16_t> samples(count);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (auto& sample : samples) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        sample = static_cast<std::int16_t>(state & 0xFFFF);
+    }
+    return samples;
+}
+
+std::string CaptureStdout(const std::function<void()>& body) {
+    std::fflush(stdout);
+    std::FILE* sink = std::tmpfile();
+    const int saved = ::dup(1);
+    ::dup2(::fileno(sink), 1);
+    body();
+    std::fflush(stdout);
+    ::dup2(saved, 1);
+    ::close(saved);
+    std::string text;
+    std::rewind(sink);
+    for (int c = std::fgetc(sink); c != EOF; c = std::fgetc(sink)) {
+        text.push_back(static_cast<char>(c));
+    }
+    std::fclose(sink);
+    return text;
+}
+
+int RunCommand(const std::string& command, std::string* output) {
+    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return -1;
+    }
+    std::string text;
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+        text.append(chunk, got);
+    }
+    const int status = ::pclose(pipe);
+    if (output != nullptr) {
+        *output = text;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace pendrax_test
