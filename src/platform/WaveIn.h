@@ -1,0 +1,101 @@
+// The wave-in capture operations the recorder is written against.
+//
+// On Windows these are the system's own (winmm). Elsewhere this header
+// declares the same names, types and meanings, and one of two layers
+// defines them: the ALSA layer (posix/WaveInAlsa.cpp) in the module, or a
+// fake that tests drive by hand. The recorder compiles unchanged on both.
+#pragma once
+
+#if defined(_WIN32)
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#else
+
+#include <cstdint>
+
+using UINT = unsigned int;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using DWORD_PTR = std::uintptr_t;
+using MMRESULT = UINT;
+using LPSTR = char*;
+
+// Opaque device handle; each layer defines the structure behind it.
+struct WaveInDevice;
+using HWAVEIN = WaveInDevice*;
+
+struct WAVEFORMATEX {
+    WORD wFormatTag;
+    WORD nChannels;
+    DWORD nSamplesPerSec;
+    DWORD nAvgBytesPerSec;
+    WORD nBlockAlign;
+    WORD wBitsPerSample;
+    WORD cbSize;
+};
+
+struct WAVEHDR {
+    LPSTR lpData;
+    DWORD dwBufferLength;
+    DWORD dwBytesRecorded;
+    DWORD_PTR dwUser;
+    DWORD dwFlags;
+    DWORD dwLoops;
+    WAVEHDR* lpNext;
+    DWORD_PTR reserved;
+};
+
+#define CALLBACK
+
+constexpr WORD WAVE_FORMAT_PCM = 1;
+constexpr UINT WAVE_MAPPER = static_cast<UINT>(-1);
+constexpr DWORD CALLBACK_FUNCTION = 0x00030000;
+
+// Messages delivered to the callback.
+constexpr UINT WIM_OPEN = 0x3BE;
+constexpr UINT WIM_CLOSE = 0x3BF;
+constexpr UINT WIM_DATA = 0x3C0;
+
+// WAVEHDR::dwFlags.
+constexpr DWORD WHDR_DONE = 0x01;
+constexpr DWORD WHDR_PREPARED = 0x02;
+constexpr DWORD WHDR_INQUEUE = 0x10;
+
+// Results.
+constexpr MMRESULT MMSYSERR_NOERROR = 0;
+constexpr MMRESULT MMSYSERR_ERROR = 1;
+constexpr MMRESULT MMSYSERR_BADDEVICEID = 2;
+constexpr MMRESULT MMSYSERR_ALLOCATED = 4;
+constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
+constexpr MMRESULT MMSYSERR_NODRIVER = 6;
+constexpr MMRESULT MMSYSERR_NOMEM = 7;
+constexpr MMRESULT MMSYSERR_INVALFLAG = 10;
+constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
+constexpr MMRESULT WAVERR_BADFORMAT = 32;
+constexpr MMRESULT WAVERR_STILLPLAYING = 33;
+constexpr MMRESULT WAVERR_UNPREPARED = 34;
+
+// The callback's form: device, message, the instance value given at open,
+// and two message parameters.
+using WaveInCallback = void (*)(HWAVEIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR);
+
+// Opens a capture device (WAVE_MAPPER: the default input) in `format`.
+// `callback` is a WaveInCallback cast to DWORD_PTR; with CALLBACK_FUNCTION
+// it receives WIM_OPEN, WIM_DATA for every buffer handed back, WIM_CLOSE.
+MMRESULT waveInOpen(HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+                    DWORD_PTR instance, DWORD flags);
+MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize);
+// Queues a prepared buffer; it is handed back full (or, on stop, with what
+// was recorded so far) through WIM_DATA with WHDR_DONE set.
+MMRESULT waveInAddBuffer(HWAVEIN device, WAVEHDR* header, UINT headerSize);
+MMRESULT waveInStart(HWAVEIN device);
+// Ends capture and hands back every queued buffer, the one in progress with
+// the bytes recorded so far.
+MMRESULT waveInStop(HWAVEIN device);
+MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize);
+// Closes the device; no callback runs after it returns.
+MMRESULT waveInClose(HWAVEIN device);
+
+#endif
