@@ -1,0 +1,137 @@
+# Sanitizer trees, fuzzers and static checks for ./run (sourced by it; uses
+# its ROOT, BUILD_ROOT, WERROR, JOBS, say and need).
+
+need_hardening_tools() {
+    need clang-14 libclang-rt-14-dev libfuzzer-14-dev clang-tidy-14 clang-format-14 cppcheck
+}
+
+# Every report stops the process with a failure, and is also written to a
+# file: a report from a child process whose failure a test expects still
+# fails the run.
+sanitizer_options() { # reports-directory
+    local common="halt_on_error=1:abort_on_error=0:exitcode=66:log_path=$1/report"
+    export ASAN_OPTIONS="$common:detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1:detect_invalid_pointer_pairs=1"
+    export UBSAN_OPTIONS="$common:print_stacktrace=1"
+    export TSAN_OPTIONS="$common:second_deadlock_stack=1"
+    export LSAN_OPTIONS="$common"
+}
+
+build_sanitized() { # tree, address|thread
+    say "building the $2-sanitizer tree"
+    cmake -S "$ROOT" -B "$BUILD_ROOT/$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DPENDRAX_WERROR="$WERROR" -DPENDRAX_SANITIZE="$2" >/dev/null
+    cmake --build "$BUILD_ROOT/$1" -j "$JOBS"
+}
+
+# Runs ctest in a sanitizer tree with the given selection; fails on a failed
+# test or on any report written.
+test_sanitized() { # tree, ctest arguments...
+    local tree=$BUILD_ROOT/$1 reports=$BUILD_ROOT/$1/sanitizer-reports status=0
+    shift
+    rm -rf "$reports" && mkdir -p "$reports"
+    (sanitizer_options "$reports" && ctest --test-dir "$tree" --output-on-failure -j "$JOBS" "$@") ||
+        status=$?
+    if compgen -G "$reports/*" >/dev/null; then
+        cat "$reports"/*
+        echo "sanitizer reports in $reports" >&2
+        status=1
+    fi
+    return "$status"
+}
+
+cmd_sanitize() {
+    need_build_tools
+    build_sanitized asan address
+    say "every suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+    # The install check builds an uninstrumented C program against the
+    # module, which an ASan library cannot be loaded into.
+    test_sanitized asan -LE '^install$'
+    build_sanitized tsan thread
+    say "recorder and module suites under ThreadSanitizer"
+    test_sanitized tsan -L '^(recorder|module)$'
+}
+
+FUZZ_TARGETS=(wavflanger kernel widepath)
+# Longest input per target: several 1024-sample blocks; a count past 8192
+# samples; paths well past the longest file name.
+declare -A FUZZ_MAX_LEN=([wavflanger]=12288 [kernel]=20000 [widepath]=8192)
+
+build_fuzzers() {
+    need_build_tools
+    need_hardening_tools
+    say "building the fuzzers (clang, libFuzzer, ASan, UBSan)"
+    CC=clang-14 CXX=clang++-14 cmake -S "$ROOT" -B "$BUILD_ROOT/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DPENDRAX_WERROR="$WERROR" -DPENDRAX_BUILD_FUZZERS=ON -DPENDRAX_BUILD_TESTS=OFF \
+        -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+    cmake --build "$BUILD_ROOT/fuzz" -j "$JOBS" --target pendrax_fuzzers
+}
+
+# Runs every fuzzer for SECONDS, one after the other. Each starts from the
+# generated seeds, the corpus it grew before (kept in the build tree) and the
+# checked-in regressions; a finding stops the run and names the saved input.
+cmd_fuzz() { # [SECONDS]
+    local seconds=${1:-600} tree=$BUILD_ROOT/fuzz target log scratch=${TMPDIR:-/tmp}
+    build_fuzzers
+    rm -rf "$tree/seeds" && "$ROOT/fuzz/make-corpus" "$tree/seeds"
+    # The file targets are bound by file system calls: memory is ten times faster.
+    [ -d /dev/shm ] && [ -w /dev/shm ] && scratch=/dev/shm
+    mkdir -p "$tree/artifacts"
+    for target in "${FUZZ_TARGETS[@]}"; do
+        say "fuzz_$target for $seconds s"
+        local dirs=("$tree/corpus/$target" "$tree/seeds/$target")
+        mkdir -p "${dirs[0]}"
+        [ -d "$ROOT/fuzz/regressions/$target" ] && dirs+=("$ROOT/fuzz/regressions/$target")
+        log=$tree/fuzz_$target.log
+        if ! TMPDIR=$scratch "$tree/fuzz/fuzz_$target" -max_total_time="$seconds" \
+            -max_len="${FUZZ_MAX_LEN[$target]}" -timeout=10 -rss_limit_mb=2048 \
+            -print_final_stats=1 -artifact_prefix="$tree/artifacts/$target-" "${dirs[@]}" \
+            >"$log" 2>&1; then
+            tail -n 60 "$log"
+            echo "fuzz_$target found a failure; the input is in $tree/artifacts/" >&2
+            return 1
+        fi
+        awk -v target="fuzz_$target" '
+            /stat::number_of_executed_units/ { runs = $2 }
+            /DONE/ { for (i = 1; i <= NF; i++) { if ($i == "cov:") cov = $(i + 1); if ($i == "corp:") corp = $(i + 1) } }
+            END { printf "%s: %d executions, coverage %s, corpus %s, no finding\n", target, runs, cov, corp }' "$log"
+    done
+}
+
+# The C and C++ sources of the tree, checked-in ones only.
+source_files() {
+    (cd "$ROOT" && find src include tools tests fuzz bench -type f \
+        \( -name '*.cpp' -o -name '*.c' -o -name '*.h' \) | sort)
+}
+
+# clang-tidy over the files of a compile database under the given folders.
+tidy_database() { # tree, folder-regex
+    local files log=$1/clang-tidy.log status=0
+    files=$(sed -n 's/^ *"file": "\(.*\)",\?$/\1/p' "$1/compile_commands.json" |
+        grep -E "^$ROOT/($2)/" | sort -u)
+    [ -n "$files" ] || return 0
+    echo "$files" | xargs -P "$JOBS" -n 2 clang-tidy-14 -p "$1" --quiet >"$log" 2>&1 || status=1
+    grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' "$log" || true
+    return "$status"
+}
+
+cmd_lint() {
+    need_hardening_tools
+    [ -f "$BUILD_ROOT/native/compile_commands.json" ] || build_native
+    [ -f "$BUILD_ROOT/fuzz/compile_commands.json" ] || build_fuzzers
+    say "clang-tidy"
+    tidy_database "$BUILD_ROOT/native" 'src|tools|tests|bench'
+    tidy_database "$BUILD_ROOT/fuzz" 'fuzz'
+    say "cppcheck"
+    local sources
+    mapfile -t sources < <(source_files | grep -v '\.h$')
+    (cd "$ROOT" && cppcheck --quiet --error-exitcode=1 --std=c++17 \
+        --enable=warning,style,performance,portability --inline-suppr \
+        --suppress=missingIncludeSystem --suppress=unmatchedSuppression \
+        -I include -I src/flanger -I src/platform -I src/recorder -I src/module -I tests/support \
+        -I fuzz -j "$JOBS" "${sources[@]}")
+    say "formatting"
+    local files
+    mapfile -t files < <(source_files)
+    (cd "$ROOT" && clang-format-14 --dry-run --Werror "${files[@]}")
+    echo "static checks clean"
+}
