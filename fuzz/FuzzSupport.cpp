@@ -42,15 +42,15 @@ const std::string& ScratchDirectory() {
                 Fail("TMPDIR must be a plain ASCII path");
             }
         }
-        std::atexit(RemoveScratch);
+        if (std::atexit(RemoveScratch) != 0) {
+            Fail("cannot register the scratch directory's removal");
+        }
         return pattern;
     }());
     return path;
 }
 
-WideString Widen(const std::string& ascii) {
-    return WideString(ascii.begin(), ascii.end());
-}
+WideString Widen(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
 
 Bytes ReadFile(const std::string& path) {
     Bytes bytes;
@@ -63,7 +63,7 @@ Bytes ReadFile(const std::string& path) {
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
         bytes.insert(bytes.end(), chunk, chunk + got);
     }
-    std::fclose(file);
+    (void)std::fclose(file);
     return bytes;
 }
 
@@ -83,7 +83,9 @@ void CaptureStdout() {
 }
 
 void ClearStdout() {
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0) {
+        Fail("cannot flush the captured output");
+    }
     if (::ftruncate(::fileno(stdout), 0) != 0) {
         Fail("cannot clear the captured output");
     }
@@ -91,7 +93,9 @@ void ClearStdout() {
 }
 
 std::string CapturedStdout() {
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0) {
+        Fail("cannot flush the captured output");
+    }
     const Bytes bytes = ReadFile(stdoutPath);
     return std::string(bytes.begin(), bytes.end());
 }
@@ -104,7 +108,8 @@ Bytes ExpectedFlangerOutput(const unsigned char* data, std::size_t size) {
         samples.push_back(static_cast<std::int16_t>(data[k] | (data[k + 1] << 8)));
     }
     for (std::size_t start = 0; start < samples.size(); start += kBlockSamples) {
-        const auto count = static_cast<std::int32_t>(std::min(kBlockSamples, samples.size() - start));
+        const auto count =
+            static_cast<std::int32_t>(std::min(kBlockSamples, samples.size() - start));
         pendrax::ApplyFlangerReference(samples.data() + start, count, pendrax::kFlangerRate,
                                        pendrax::kFlangerDepth, pendrax::kFlangerMaxDelaySeconds,
                                        static_cast<std::int32_t>(start));

@@ -37,7 +37,8 @@ std::int32_t ChooseOffset(std::uint8_t choice, std::uint32_t raw) {
         case 2:
             return static_cast<std::int32_t>(raw % 200000);  // where files start
         default:
-            return static_cast<std::int32_t>(raw % 16000) + 16000 * 134216;  // the last whole periods
+            return static_cast<std::int32_t>(raw % 16000) +
+                   16000 * 134216;  // the last whole periods
     }
 }
 
@@ -65,9 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(fast.data(), cursor, fast.size() * sizeof fast[0]);
     }
     // The count never exceeds the block; a zero or negative one must leave it alone.
-    const std::int32_t count = countChoice > 0 && static_cast<std::size_t>(countChoice) > fast.size()
-                                   ? static_cast<std::int32_t>(fast.size())
-                                   : countChoice;
+    const std::int32_t count =
+        countChoice > 0 && static_cast<std::size_t>(countChoice) > fast.size()
+            ? static_cast<std::int32_t>(fast.size())
+            : countChoice;
     std::vector<std::int16_t> reference = fast;
     const std::vector<std::int16_t> original = fast;
 

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -82,7 +83,7 @@ bool HasUnpairedSurrogate(const WideString& units) {
 
 void CheckNarrowForm(const WideString& units) {
     const std::string narrow = pendrax::platform::WidePathToNarrow(units.c_str());
-    const WideString upToZero(units.c_str());
+    const WideString upToZero = units.substr(0, units.find(PendraxWideChar{0}));
     if (upToZero.empty() || HasUnpairedSurrogate(upToZero)) {
         if (!narrow.empty()) {
             Fail("a path with no exact narrow form converted to a name");
@@ -141,11 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckNarrowForm(units);
 
     const Box& box = TheBox();
-    for (PendraxWideChar& unit : units) {
-        if (unit == u'/') {
-            unit = u'_';
-        }
-    }
+    std::replace(units.begin(), units.end(), PendraxWideChar{u'/'}, PendraxWideChar{u'_'});
     const WideString path = pendrax_fuzz::Widen(box.directory + "/") + units;
     const std::string name = pendrax::platform::WidePathToNarrow(path.c_str());
 
@@ -154,7 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     struct stat info {};
     const bool exists = !name.empty() && ::lstat(name.c_str(), &info) == 0;
     if (written.result == PENDRAX_SUCCESS) {
-        if (written.printed != kSuccess || !exists || !S_ISREG(info.st_mode) || info.st_size != 44) {
+        if (written.printed != kSuccess || !exists || !S_ISREG(info.st_mode) ||
+            info.st_size != 44) {
             Fail("a path reported written does not hold the output");
         }
         ::unlink(name.c_str());
@@ -167,11 +165,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // As the input (nothing of that name is left): missing (1) or a directory (2).
-    const bool isDirectory = !name.empty() && ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    const bool isDirectory =
+        !name.empty() && ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
     const Outcome read = Flange(path.c_str(), box.wideOutput.c_str());
-    const bool expected = isDirectory
-                              ? read.result == PENDRAX_FLANGER_IO_FAILED && read.printed == kReadFailed
-                              : read.result == PENDRAX_FLANGER_OPEN_FAILED && read.printed == kOpenInputFailed;
+    const bool expected =
+        isDirectory
+            ? read.result == PENDRAX_FLANGER_IO_FAILED && read.printed == kReadFailed
+            : read.result == PENDRAX_FLANGER_OPEN_FAILED && read.printed == kOpenInputFailed;
     if (!expected) {
         Fail("an input path gave the wrong result or message");
     }

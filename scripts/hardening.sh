@@ -125,7 +125,8 @@ cmd_lint() {
     local sources
     mapfile -t sources < <(source_files | grep -v '\.h$')
     (cd "$ROOT" && cppcheck --quiet --error-exitcode=1 --std=c++17 \
-        --enable=warning,style,performance,portability --inline-suppr \
+        --enable=warning,style,performance,portability --library=googletest --library=posix \
+        --inline-suppr \
         --suppress=missingIncludeSystem --suppress=unmatchedSuppression \
         -I include -I src/flanger -I src/platform -I src/recorder -I src/module -I tests/support \
         -I fuzz -j "$JOBS" "${sources[@]}")

@@ -128,12 +128,12 @@ std::vector<std::int16_t> RandomSamples(std::size_t count, std::uint32_t seed) {
 }
 
 std::string CaptureStdout(const std::function<void()>& body) {
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
     std::FILE* sink = std::tmpfile();
     const int saved = ::dup(1);
     ::dup2(::fileno(sink), 1);
     body();
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
     ::dup2(saved, 1);
     ::close(saved);
     std::string text;
@@ -141,7 +141,7 @@ std::string CaptureStdout(const std::function<void()>& body) {
     for (int c = std::fgetc(sink); c != EOF; c = std::fgetc(sink)) {
         text.push_back(static_cast<char>(c));
     }
-    std::fclose(sink);
+    (void)std::fclose(sink);
     return text;
 }
 
