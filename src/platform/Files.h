@@ -2,6 +2,7 @@
 // and opens files. A wide path is null-terminated UTF-16.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -27,5 +28,8 @@ std::FILE* OpenForWritingUnlessSame(const std::string& name, std::FILE* input);
 // Opens a wide path for binary writing, creating or truncating it; null on
 // failure, for a null path, or for a path with no exact narrow form.
 std::FILE* OpenWideForWriting(const PendraxWideChar* path);
+
+// Cuts an open file (flushed first) to `size` bytes; false on failure.
+bool TruncateFile(std::FILE* file, std::uint64_t size);
 
 }  // namespace pendrax::platform

@@ -94,8 +94,11 @@ MMRESULT waveInStart(HWAVEIN device);
 // Ends capture and hands back every queued buffer, the one in progress with
 // the bytes recorded so far.
 MMRESULT waveInStop(HWAVEIN device);
+// Ends capture and hands back every queued buffer, marked done.
+MMRESULT waveInReset(HWAVEIN device);
 MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize);
-// Closes the device; no callback runs after it returns.
+// Closes the device; no callback runs after it returns. Refused with
+// WAVERR_STILLPLAYING while a buffer is still queued.
 MMRESULT waveInClose(HWAVEIN device);
 
 #endif

@@ -93,4 +93,11 @@ std::FILE* OpenWideForWriting(const PendraxWideChar* path) {
     return std::fopen(name.c_str(), "wb");
 }
 
+bool TruncateFile(std::FILE* file, std::uint64_t size) {
+    if (std::fflush(file) != 0 || size > static_cast<std::uint64_t>(INT64_MAX)) {
+        return false;
+    }
+    return ::ftruncate(::fileno(file), static_cast<off_t>(size)) == 0;
+}
+
 }  // namespace pendrax::platform

@@ -1,0 +1,229 @@
+// The recorder: SoundRecorderStart, the capture callback, SoundRecorderStop.
+//
+// One module-wide RecorderState. The exports run on the host's thread and the
+// callback on the capture service's; a mutex keeps them apart. The callback
+// holds it for its whole body, and SoundRecorderStop releases it while it
+// stops and closes the device, because the service may be waiting inside a
+// callback for that lock before it can complete the stop.
+#include "Recorder.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "Files.h"
+#include "PendraxWAVFlanger.h"
+#include "WavHeader.h"
+
+namespace pendrax::recorder {
+namespace {
+
+enum class Phase {
+    Idle,          // no recording; start is accepted
+    Recording,     // started (successfully or not) and not yet stopped
+};
+
+struct RecorderState {
+    std::FILE* file = nullptr;
+    HWAVEIN device = nullptr;
+    bool deviceOpen = false;
+    WAVEHDR bufferHeader{};
+    char captureBuffer[kBlockBytes] = {};
+    char writeBuffer[kBlockBytes] = {};
+    std::int32_t blockCount = 0;
+    WavHeader header{};
+    const std::int32_t captureRate = 8000;
+
+    Phase phase = Phase::Idle;
+    bool stopping = false;     // stop has begun: the callback leaves everything alone
+    bool writeFailed = false;  // a block could not be written: no more are
+    std::mutex lock;
+};
+
+RecorderState state;
+
+constexpr int kSuccess = PENDRAX_SUCCESS;
+constexpr std::uint32_t kWholeFileHeader = static_cast<std::uint32_t>(kWavHeaderBytes);
+
+bool WriteAt(std::FILE* file, long offset, const void* bytes, std::size_t count) {
+    return std::fseek(file, offset, SEEK_SET) == 0 && std::fwrite(bytes, 1, count, file) == count;
+}
+
+// Brings the two size fields in the file up to blockCount, so a recording
+// cut short by the host's death is still a valid WAV of every block so far.
+bool WriteSizes(std::FILE* file, std::uint32_t blockCount) {
+    WavHeader current{};
+    Finalise(current, blockCount);
+    unsigned char riffSize[4];
+    unsigned char dataSize[4];
+    PutLittleEndian32(riffSize, current.riffSize);
+    PutLittleEndian32(dataSize, current.dataSize);
+    return WriteAt(file, kRiffSizeOffset, riffSize, 4) && WriteAt(file, kDataSizeOffset, dataSize, 4) &&
+           std::fflush(file) == 0;
+}
+
+std::uint64_t BytesFor(std::uint32_t blockCount) {
+    return kWholeFileHeader + static_cast<std::uint64_t>(blockCount) * kBlockBytes;
+}
+
+// Appends writeBuffer as the next block. On any failure the file is cut back
+// to its last whole block and writing ends for this recording.
+void AppendBlock() {
+    const std::uint32_t written = static_cast<std::uint32_t>(state.blockCount);
+    std::FILE* file = state.file;
+    const bool appended = std::fseek(file, 0, SEEK_END) == 0 &&
+                          std::fwrite(state.writeBuffer, 2, kBlockBytes / 2, file) == kBlockBytes / 2 &&
+                          WriteSizes(file, written + 1);
+    if (appended) {
+        state.blockCount = static_cast<std::int32_t>(written + 1);
+        return;
+    }
+    state.writeFailed = true;
+    std::clearerr(file);
+    platform::TruncateFile(file, BytesFor(written));
+    WriteSizes(file, written);
+    std::clearerr(file);
+}
+
+void ResetBufferHeader() {
+    state.bufferHeader = WAVEHDR{};
+    state.bufferHeader.lpData = state.captureBuffer;
+    state.bufferHeader.dwBufferLength = kBlockBytes;
+}
+
+// Stops capture and gives the device back. A platform that keeps a queued
+// buffer after a stop refuses to release it; a reset returns it, so the
+// device can always be closed.
+void CloseCaptureDevice(HWAVEIN device) {
+    waveInStop(device);
+    if (waveInUnprepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR)) == WAVERR_STILLPLAYING) {
+        waveInReset(device);
+        waveInUnprepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR));
+    }
+    waveInClose(device);
+}
+
+}  // namespace
+
+int OpenCaptureDevice() {
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 1;
+    format.nSamplesPerSec = static_cast<DWORD>(state.captureRate);
+    format.nAvgBytesPerSec = static_cast<DWORD>(2 * state.captureRate);
+    format.nBlockAlign = 2;
+    format.wBitsPerSample = 16;
+    format.cbSize = 0;
+
+    HWAVEIN device = nullptr;
+    if (waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&OnCaptureBlock), 0,
+                   CALLBACK_FUNCTION) != MMSYSERR_NOERROR) {
+        return PENDRAX_RECORDER_DEVICE_OPEN_FAILED;
+    }
+    state.device = device;
+    state.deviceOpen = true;
+    ResetBufferHeader();
+    waveInPrepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR));
+    if (waveInAddBuffer(device, &state.bufferHeader, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+        return PENDRAX_RECORDER_QUEUE_FAILED;
+    }
+    if (waveInStart(device) != MMSYSERR_NOERROR) {
+        return PENDRAX_RECORDER_START_FAILED;
+    }
+    return kSuccess;
+}
+
+void CALLBACK OnCaptureBlock(HWAVEIN device, UINT message, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
+    // The open and close notifications may come on the thread that holds the lock.
+    if (message != WIM_DATA) {
+        return;
+    }
+    std::lock_guard<std::mutex> guard(state.lock);
+    // Nothing to do once stop has begun, nor for a device that is not ours.
+    if (state.phase != Phase::Recording || state.stopping || !state.deviceOpen ||
+        device != state.device) {
+        return;
+    }
+    DWORD recorded = state.bufferHeader.dwBytesRecorded;
+    if (recorded > kBlockBytes) {
+        recorded = kBlockBytes;
+    }
+    recorded -= recorded % 2;  // whole samples only
+    std::memcpy(state.writeBuffer, state.captureBuffer, recorded);
+    // Silence, not whatever an earlier second left in the buffer.
+    std::memset(state.writeBuffer + recorded, 0, kBlockBytes - recorded);
+    state.bufferHeader.dwBytesRecorded = 0;
+    waveInAddBuffer(device, &state.bufferHeader, sizeof(WAVEHDR));
+
+    if (recorded == 0 || state.writeFailed ||
+        static_cast<std::uint32_t>(state.blockCount) >= kMaxBlocks) {
+        return;
+    }
+    AppendBlock();
+}
+
+}  // namespace pendrax::recorder
+
+using namespace pendrax::recorder;
+
+extern "C" PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path) {
+    std::lock_guard<std::mutex> guard(state.lock);
+    if (state.phase != Phase::Idle) {
+        return PENDRAX_RECORDER_BUSY;
+    }
+    std::FILE* file = pendrax::platform::OpenWideForWriting(path);
+    if (file == nullptr) {
+        return PENDRAX_RECORDER_FILE_FAILED;
+    }
+    // Unbuffered: every block reaches the file at once, and a failed write
+    // leaves nothing pending that a later flush could add after the cut.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    WavHeader placeholder{};
+    Finalise(placeholder, 0);
+    unsigned char bytes[kWavHeaderBytes];
+    SerialiseWavHeader(placeholder, bytes);
+    if (std::fwrite(bytes, sizeof bytes, 1, file) != 1 || std::fflush(file) != 0) {
+        std::fclose(file);
+        return PENDRAX_RECORDER_FILE_FAILED;
+    }
+    state.file = file;
+    state.blockCount = 0;
+    state.writeFailed = false;
+    state.stopping = false;
+    state.deviceOpen = false;
+    state.device = nullptr;
+    state.phase = Phase::Recording;
+    return OpenCaptureDevice();
+}
+
+extern "C" PENDRAX_API int SoundRecorderStop(void) {
+    HWAVEIN device = nullptr;
+    bool deviceOpen = false;
+    {
+        std::lock_guard<std::mutex> guard(state.lock);
+        if (state.phase != Phase::Recording || state.stopping) {
+            return 0;
+        }
+        // A callback under way has finished its block; later ones do nothing.
+        state.stopping = true;
+        device = state.device;
+        deviceOpen = state.deviceOpen;
+    }
+    if (deviceOpen) {
+        CloseCaptureDevice(device);
+    }
+    std::lock_guard<std::mutex> guard(state.lock);
+    state.deviceOpen = false;
+    const std::int32_t blockCount = state.blockCount;
+    Finalise(state.header, static_cast<std::uint32_t>(blockCount));
+    unsigned char bytes[kWavHeaderBytes];
+    SerialiseWavHeader(state.header, bytes);
+    std::clearerr(state.file);
+    WriteAt(state.file, 0, bytes, sizeof bytes);
+    std::fclose(state.file);
+    state.file = nullptr;
+    state.stopping = false;
+    state.phase = Phase::Idle;
+    return blockCount;
+}

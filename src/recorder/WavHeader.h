@@ -1,0 +1,46 @@
+// The 44-byte canonical RIFF/WAVE header of a recording: mono 16-bit PCM at
+// 8000 samples per second, sized for a whole number of one-second blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pendrax::recorder {
+
+constexpr std::size_t kWavHeaderBytes = 44;
+constexpr std::uint32_t kBlockBytes = 16000;  // one second: 8000 samples of 2 bytes
+// The most blocks the 32-bit size fields describe exactly.
+constexpr std::uint32_t kMaxBlocks = 268435;
+
+struct WavHeader {
+    char riffTag[4];
+    std::uint32_t riffSize;
+    char formType[4];
+    char formatTag[4];
+    std::uint32_t formatSize;
+    std::uint16_t formatCode;
+    std::uint16_t channels;
+    std::uint32_t samplesPerSecond;
+    std::uint32_t bytesPerSecond;
+    std::uint16_t blockAlign;
+    std::uint16_t bitsPerSample;
+    char dataTag[4];
+    std::uint32_t dataSize;
+};
+
+// Sets every field for blockCount one-second blocks. The sizes are formed in
+// 32-bit unsigned arithmetic, exact up to kMaxBlocks.
+void Finalise(WavHeader& header, std::uint32_t blockCount);
+
+// The header as it is stored in a file: its fields in order, little-endian,
+// with no gaps, whatever the host's byte order or structure layout.
+void SerialiseWavHeader(const WavHeader& header, unsigned char (&bytes)[kWavHeaderBytes]);
+
+// Byte offsets of the two size fields, which grow with the recording.
+constexpr long kRiffSizeOffset = 4;
+constexpr long kDataSizeOffset = 40;
+
+// A 32-bit value as 4 little-endian bytes.
+void PutLittleEndian32(unsigned char* out, std::uint32_t value);
+
+}  // namespace pendrax::recorder

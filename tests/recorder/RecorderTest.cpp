@@ -1,0 +1,233 @@
+// The recorder against the hand-driven fake capture layer.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include "FakeWaveIn.h"
+#include "PendraxWAVFlanger.h"
+#include "TestSupport.h"
+
+using pendrax_test::Bytes;
+using pendrax_test::CanonicalHeader;
+using pendrax_test::ReadBytes;
+using pendrax_test::TempDir;
+using pendrax_test::Wide;
+using Calls = std::vector<std::string>;
+
+namespace {
+
+constexpr std::size_t kBlock = 16000;
+
+class Recorder : public ::testing::Test {
+protected:
+    void SetUp() override { fake_wave_in::Reset(); }
+    void TearDown() override {
+        SoundRecorderStop();  // leaves the module idle whatever a test did
+        EXPECT_FALSE(fake_wave_in::DeviceOpen());
+        EXPECT_TRUE(fake_wave_in::HeaderSizesRight());
+    }
+    int Start(const std::string& name = "out.wav") { return SoundRecorderStart(Wide(dir.File(name)).c_str()); }
+    Bytes File(const std::string& name = "out.wav") const { return ReadBytes(dir.File(name)); }
+
+    TempDir dir;
+};
+
+// The header followed by one block per fill byte.
+Bytes Recording(std::initializer_list<unsigned char> fills) {
+    Bytes bytes = CanonicalHeader(static_cast<std::uint32_t>(fills.size() * kBlock));
+    for (const unsigned char fill : fills) {
+        bytes.insert(bytes.end(), kBlock, fill);
+    }
+    return bytes;
+}
+
+Calls Tail(const Calls& calls, std::size_t from) { return Calls(calls.begin() + static_cast<long>(from), calls.end()); }
+
+}  // namespace
+
+TEST_F(Recorder, BlocksHandedBackAreAppendedAndCounted) {
+    ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+    EXPECT_EQ(fake_wave_in::Calls(), (Calls{"open", "prepare", "add", "start"}));
+    EXPECT_EQ(File(), Recording({}));  // the placeholder is the header for 0 blocks
+    const unsigned char fills[] = {0x11, 0x22, 0x33};
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(fake_wave_in::DeliverBlock(kBlock, fills[k]));
+        EXPECT_TRUE(fake_wave_in::BufferQueued()) << "the buffer goes back to the device";
+        // Every block leaves a valid WAV behind, should the host die now.
+        const Bytes sofar = File();
+        ASSERT_EQ(sofar.size(), 44 + (k + 1) * kBlock);
+        EXPECT_EQ(Bytes(sofar.begin(), sofar.begin() + 44), CanonicalHeader((k + 1) * kBlock));
+    }
+    EXPECT_EQ(SoundRecorderStop(), 3);
+    // The block the stop hands back is not written: the file holds whole blocks.
+    EXPECT_EQ(File(), Recording({0x11, 0x22, 0x33}));
+    EXPECT_EQ(Tail(fake_wave_in::Calls(), 4), (Calls{"add", "add", "add", "stop", "unprepare", "close"}));
+}
+
+TEST_F(Recorder, StartAndStopWithNoBlockGiveAnEmptyWav) {
+    ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+    EXPECT_EQ(SoundRecorderStop(), 0);
+    EXPECT_EQ(File(), Recording({}));
+}
+
+TEST_F(Recorder, DeviceFailuresLeaveAFileThatStopFinishes) {
+    struct Case {
+        fake_wave_in::Behaviour behaviour;
+        int result;
+        Calls stopCalls;  // the wave-in calls stop makes
+    };
+    fake_wave_in::Behaviour openFails, addFails, startFails;
+    openFails.openResult = MMSYSERR_BADDEVICEID;
+    addFails.addResult = MMSYSERR_NOMEM;
+    startFails.startResult = MMSYSERR_ERROR;
+    const Case cases[] = {
+        // Nothing is called on a device that never opened.
+        {openFails, PENDRAX_RECORDER_DEVICE_OPEN_FAILED, {}},
+        {addFails, PENDRAX_RECORDER_QUEUE_FAILED, {"stop", "unprepare", "close"}},
+        // The buffer is still queued: a reset gets it back so the device closes.
+        {startFails, PENDRAX_RECORDER_START_FAILED, {"stop", "unprepare!", "reset", "unprepare", "close"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.result);
+        fake_wave_in::Reset(c.behaviour);
+        ASSERT_EQ(Start(), c.result);
+        EXPECT_EQ(File(), Recording({}));
+        EXPECT_EQ(SoundRecorderStart(Wide(dir.File("other.wav")).c_str()), PENDRAX_RECORDER_BUSY)
+            << "a failed start still has to be stopped";
+        EXPECT_FALSE(pendrax_test::Exists(dir.File("other.wav")));
+        const std::size_t before = fake_wave_in::Calls().size();
+        EXPECT_EQ(SoundRecorderStop(), 0);
+        EXPECT_EQ(Tail(fake_wave_in::Calls(), before), c.stopCalls);
+        EXPECT_FALSE(fake_wave_in::DeviceOpen());
+        EXPECT_EQ(File(), Recording({}));
+    }
+}
+
+TEST_F(Recorder, AFileThatCannotBeCreatedOpensNothing) {
+    const pendrax_test::WideString unpaired = {u'o', 0xD800, u'.', u'w', 0};
+    const pendrax_test::WideString paths[] = {Wide(dir.File("missing/out.wav")), Wide(dir.path()), unpaired,
+                                              Wide("/dev/full")};
+    for (const auto& path : paths) {
+        EXPECT_EQ(SoundRecorderStart(path.c_str()), PENDRAX_RECORDER_FILE_FAILED);
+        EXPECT_EQ(SoundRecorderStop(), 0);
+    }
+    EXPECT_EQ(SoundRecorderStart(nullptr), PENDRAX_RECORDER_FILE_FAILED);
+    EXPECT_TRUE(fake_wave_in::Calls().empty());
+    // Nothing is left half started: the next recording goes ahead.
+    EXPECT_EQ(Start(), PENDRAX_SUCCESS);
+}
+
+TEST_F(Recorder, GuardedCallOrders) {
+    EXPECT_EQ(SoundRecorderStop(), 0) << "stop without a start";
+    EXPECT_TRUE(fake_wave_in::Calls().empty());
+
+    ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+    ASSERT_TRUE(fake_wave_in::DeliverBlock(kBlock, 0x44));
+    EXPECT_EQ(Start("second.wav"), PENDRAX_RECORDER_BUSY);
+    EXPECT_EQ(Start(), PENDRAX_RECORDER_BUSY) << "not even the same file is truncated";
+    EXPECT_FALSE(pendrax_test::Exists(dir.File("second.wav")));
+    ASSERT_TRUE(fake_wave_in::DeliverBlock(kBlock, 0x55)) << "the running recording goes on";
+    EXPECT_EQ(SoundRecorderStop(), 2);
+    const std::size_t after = fake_wave_in::Calls().size();
+    EXPECT_EQ(SoundRecorderStop(), 0) << "a second stop";
+    EXPECT_EQ(fake_wave_in::Calls().size(), after);
+    EXPECT_EQ(File(), Recording({0x44, 0x55}));
+
+    // A second recording starts from the header for 0 blocks, not the last one's.
+    fake_wave_in::Reset();
+    ASSERT_EQ(Start("second.wav"), PENDRAX_SUCCESS);
+    EXPECT_EQ(File("second.wav"), Recording({}));
+    ASSERT_TRUE(fake_wave_in::DeliverBlock(kBlock, 0x66));
+    EXPECT_EQ(SoundRecorderStop(), 1);
+    EXPECT_EQ(File("second.wav"), Recording({0x66}));
+    EXPECT_EQ(File(), Recording({0x44, 0x55}));
+}
+
+TEST_F(Recorder, PartialBlocksArePaddedWithSilenceAndEmptyOnesIgnored) {
+    ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+    ASSERT_TRUE(fake_wave_in::DeliverBlock(kBlock, 0x77));
+    // The capture buffer still holds 0x77 past these bytes; none of it may reach the file.
+    ASSERT_TRUE(fake_wave_in::DeliverBlock(1000, 0x22));
+    ASSERT_TRUE(fake_wave_in::DeliverBlock(0, 0x33));
+    EXPECT_TRUE(fake_wave_in::BufferQueued()) << "an empty block still goes back to the device";
+    ASSERT_TRUE(fake_wave_in::DeliverBlock(1001, 0x44));  // a half sample is dropped
+    EXPECT_EQ(SoundRecorderStop(), 3);
+
+    Bytes expected = Recording({0x77});
+    for (const unsigned char fill : {0x22, 0x44}) {
+        expected.insert(expected.end(), 1000, fill);
+        expected.insert(expected.end(), kBlock - 1000, 0);
+    }
+    const Bytes header = CanonicalHeader(3 * kBlock);
+    std::copy(header.begin(), header.end(), expected.begin());
+    EXPECT_EQ(File(), expected);
+}
+
+TEST_F(Recorder, OtherMessagesChangeNothing) {
+    ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+    const std::size_t before = fake_wave_in::Calls().size();
+    for (const UINT message : {WIM_OPEN, WIM_CLOSE, 0x3C1u, 0u}) {
+        fake_wave_in::SendMessage(message);
+    }
+    EXPECT_EQ(fake_wave_in::Calls().size(), before);
+    EXPECT_EQ(File(), Recording({}));
+    EXPECT_EQ(SoundRecorderStop(), 0);
+}
+
+// A block handed back on another thread while stop runs is either written
+// whole and counted, or not at all; nothing reaches the file after it closes.
+TEST_F(Recorder, BlocksDeliveredWhileStopRunsKeepTheFileExact) {
+    constexpr int kRounds = 1500;
+    for (int round = 0; round < kRounds; ++round) {
+        fake_wave_in::Reset();
+        ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+        std::atomic<bool> stopped{false};
+        std::thread deliverer([&] {
+            int delivered = 0;
+            while (!stopped.load() && delivered < 3) {
+                delivered += fake_wave_in::DeliverBlock(kBlock, static_cast<unsigned char>(round)) ? 1 : 0;
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::microseconds(round % 50));
+        const int blocks = SoundRecorderStop();
+        stopped = true;
+        deliverer.join();
+        const Bytes file = File();
+        ASSERT_EQ(file.size(), 44 + static_cast<std::size_t>(blocks) * kBlock) << "round " << round;
+        ASSERT_EQ(Bytes(file.begin(), file.begin() + 44), CanonicalHeader(blocks * kBlock));
+        ASSERT_FALSE(fake_wave_in::DeviceOpen());
+    }
+}
+
+// A full disk (here, a file size limit) stops the writing; the file keeps
+// its whole blocks and says so, and so does the result.
+TEST_F(Recorder, AFailedWriteLeavesAConsistentFile) {
+    for (const std::size_t limit : {44 + 2 * kBlock + 5000, 44 + 2 * kBlock, 44 + 2 * kBlock + 2}) {
+        SCOPED_TRACE(limit);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            if (Start() != PENDRAX_SUCCESS) {
+                ::_exit(100);
+            }
+            for (int k = 0; k < 5; ++k) {
+                fake_wave_in::DeliverBlock(kBlock, static_cast<unsigned char>(0x10 + k));
+            }
+            ::_exit(SoundRecorderStop());
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+        EXPECT_EQ(File(), Recording({0x10, 0x11}));
+    }
+}

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The host's record command against the private sound server: usage errors,
+# a timed recording, a stop on SIGTERM, and no device.
+set -u
+pendrax=$1
+work=$(mktemp -d)
+player=
+trap '[ -n "$player" ] && kill "$player" 2>/dev/null; rm -rf "$work"' EXIT
+failures=0
+check() { # description, expected status, actual status
+    if [ "$2" != "$3" ]; then echo "FAIL: $1: expected exit $2, got $3"; failures=$((failures + 1));
+    else echo "ok: $1"; fi
+}
+expect_text() { # description, file, text
+    if grep -qF -- "$3" "$2"; then echo "ok: $1"; else echo "FAIL: $1: no '$3' in:"; cat "$2"; failures=$((failures + 1)); fi
+}
+blocks_in() { echo $(( ($(stat -c %s "$1") - 44) / 16000 )); }
+
+"$pendrax" record >"$work/out" 2>"$work/err"; check "record without a path" 2 $?
+"$pendrax" record "$work/a.wav" --seconds 0 >"$work/out" 2>"$work/err"; check "--seconds 0" 2 $?
+"$pendrax" record "$work/a.wav" --seconds >"$work/out" 2>"$work/err"; check "--seconds without N" 2 $?
+"$pendrax" record "$work/a.wav" "$work/b.wav" >"$work/out" 2>"$work/err"; check "two paths" 2 $?
+[ -e "$work/a.wav" ] && { echo "FAIL: a usage error created a file"; failures=$((failures + 1)); }
+"$pendrax" record "$work/missing/a.wav" --seconds 1 >"$work/out" 2>"$work/err"; check "file not created" 14 $?
+expect_text "file failure explained" "$work/err" "could not be created"
+PENDRAX_CAPTURE_DEVICE=pendrax_no_such_device "$pendrax" record "$work/none.wav" --seconds 1 \
+    >"$work/out" 2>"$work/err"
+check "no capture device" 11 $?
+expect_text "device failure explained" "$work/err" "capture device did not open"
+[ "$(stat -c %s "$work/none.wav")" = 44 ] || { echo "FAIL: no valid empty file"; failures=$((failures + 1)); }
+
+# A tone keeps the server's latency low (see the live recording suite).
+sox -n -r 8000 -c 1 -b 16 "$work/tone.wav" synth 20 sine 440 vol 0.5 || exit 1
+paplay --latency-msec=20 "$work/tone.wav" & player=$!
+sleep 2.5
+"$pendrax" record "$work/timed.wav" --seconds 2 >"$work/out" 2>"$work/err"; check "record --seconds 2" 0 $?
+expect_text "block count printed" "$work/out" "2 one-second blocks recorded"
+[ "$(blocks_in "$work/timed.wav")" = 2 ] && soxi "$work/timed.wav" >/dev/null ||
+    { echo "FAIL: timed recording is not 2 blocks of valid WAV"; failures=$((failures + 1)); }
+
+"$pendrax" record "$work/term.wav" >"$work/out" 2>"$work/err" & recorder=$!
+sleep 2.4
+kill -TERM "$recorder"; wait "$recorder"; check "stopped by SIGTERM" 0 $?
+count=$(sed -n 's/^\([0-9]*\) one-second block.*/\1/p' "$work/out")
+[ -n "$count" ] && [ "$count" -ge 1 ] && [ "$(blocks_in "$work/term.wav")" = "$count" ] &&
+    [ "$(soxi -s "$work/term.wav")" = $((count * 8000)) ] ||
+    { echo "FAIL: SIGTERM left no finalised file ($count blocks printed)"; cat "$work/out"; failures=$((failures + 1)); }
+
+echo "$failures failure(s)"
+[ "$failures" -eq 0 ]
