@@ -25,7 +25,7 @@ int RunFlange(int argc, char** argv) {
         }
     }
     const int result = WAVFlanger(input.c_str(), output.c_str());
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
     switch (result) {
         case PENDRAX_SUCCESS:
             return kExitSuccess;
