@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <regex>
 #include <thread>
 
 #include "PendraxWAVFlanger.h"
@@ -23,10 +22,10 @@ namespace {
 
 constexpr long kBlock = 16000;
 
-double StatField(const std::string& stat, const char* field) {
-    const std::regex pattern(std::string(field) + R"(:\s+(-?[0-9.]+))");
-    std::smatch match;
-    return std::regex_search(stat, match, pattern) ? std::stod(match[1]) : -1.0;
+// A value from sox's stat report, whose lines read "Name:   value"; -1 when absent.
+double StatField(const std::string& stat, const std::string& field) {
+    const std::size_t at = stat.find(field + ":");
+    return at == std::string::npos ? -1.0 : std::strtod(stat.c_str() + at + field.size() + 1, nullptr);
 }
 
 class LiveRecording : public ::testing::Test {
@@ -82,8 +81,8 @@ TEST_F(LiveRecording, RecordsTheToneWithAnExactHeader) {
     std::string stat;
     // The first block may start mid-way into the stream: look at the last second.
     ASSERT_EQ(RunCommand("sox " + path + " -n trim -1 stat", &stat), 0) << stat;
-    EXPECT_NEAR(StatField(stat, "Rough\\s+frequency"), 440, 15) << stat;
-    EXPECT_NEAR(StatField(stat, "RMS\\s+amplitude"), 0.3535, 0.03) << stat;
+    EXPECT_NEAR(StatField(stat, "Rough   frequency"), 440, 15) << stat;
+    EXPECT_NEAR(StatField(stat, "RMS     amplitude"), 0.3535, 0.03) << stat;
 }
 
 // The host, not a fork of this process: the sound server's client library
