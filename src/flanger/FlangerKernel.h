@@ -35,6 +35,11 @@ std::int32_t FlangerDelay(std::int64_t n, float rate, float depth, float swing);
 void ApplyFlanger(std::int16_t* samples, std::int32_t count, float rate, float depth,
                   float maxDelaySeconds, std::int32_t sampleOffset);
 
+// ApplyFlanger as it is built for processors without SSE2 (no vector
+// instructions written out); callable everywhere so it is tested everywhere.
+void ApplyFlangerPortable(std::int16_t* samples, std::int32_t count, float rate, float depth,
+                          float maxDelaySeconds, std::int32_t sampleOffset);
+
 // The straightforward one-sine-per-sample form of ApplyFlanger. It defines
 // the result: ApplyFlanger must match it bit for bit.
 void ApplyFlangerReference(std::int16_t* samples, std::int32_t count, float rate, float depth,

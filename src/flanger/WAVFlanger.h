@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "PendraxWAVFlanger.h"
+
 namespace pendrax {
 
 constexpr int kWavHeaderBytes = 44;
@@ -13,5 +15,14 @@ constexpr int kFlangerBlockSamples = 1024;
 // is the position reduced by whole oscillator periods, so the sweep goes on
 // without a jump and the kernel's 32-bit offset never overflows.
 std::int32_t KernelOffset(std::uint64_t position);
+
+// A block kernel with ApplyFlanger's arguments.
+using BlockKernel = void (*)(std::int16_t* samples, std::int32_t count, float rate, float depth,
+                             float maxDelaySeconds, std::int32_t sampleOffset);
+
+// The WAVFlanger export with the kernel of one's choice (it passes
+// ApplyFlanger); the benchmarks run the reference kernel through it.
+int FlangeFileWith(BlockKernel kernel, const PendraxWideChar* inputPath,
+                   const PendraxWideChar* outputPath);
 
 }  // namespace pendrax
