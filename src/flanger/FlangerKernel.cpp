@@ -36,7 +36,7 @@ struct ScalarLanes {
     }
     void Store(std::int16_t* to) const { std::memcpy(to, value, sizeof value); }
     static ScalarLanes Average(const ScalarLanes& a, const ScalarLanes& b) {
-        ScalarLanes lanes;
+        ScalarLanes lanes{};
         for (int k = 0; k < Width; ++k) {
             lanes.value[k] = pendrax::Average(a.value[k], b.value[k]);
         }

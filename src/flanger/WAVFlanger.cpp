@@ -29,7 +29,7 @@ int Report(const char* message, int result) {
 }
 
 // Samples are little-endian in the file; swap on a big-endian host.
-void ToHostOrder(std::int16_t* samples, std::size_t count) {
+void ToHostOrder(std::int16_t* samples, std::size_t count) {  // NOLINT(readability-non-const-parameter)
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     for (std::size_t i = 0; i < count; ++i) {
         const auto value = static_cast<std::uint16_t>(samples[i]);
@@ -43,7 +43,7 @@ void ToHostOrder(std::int16_t* samples, std::size_t count) {
 
 // Stream buffers well above the C library's default (a few KiB) save most
 // of the system calls of a long file; the blocks stay 1024 samples.
-constexpr std::size_t kStreamBufferBytes = 64 * 1024;
+constexpr std::size_t kStreamBufferBytes = std::size_t{64} * 1024;
 
 // Gives a freshly opened stream the larger buffer; without the memory, the
 // stream keeps its own.
@@ -73,13 +73,13 @@ int FlangeFile(BlockKernel kernel, const PendraxWideChar* inputPath,
     (void)std::fread(header, 1, sizeof header, input);
     if (std::ferror(input) != 0) {
         // Nothing readable: no output is created.
-        std::fclose(input);
+        (void)std::fclose(input);
         return Report(kReadFailed, PENDRAX_FLANGER_IO_FAILED);
     }
 
     std::FILE* output = platform::OpenForWritingUnlessSame(outputName, input);
     if (output == nullptr) {
-        std::fclose(input);
+        (void)std::fclose(input);
         return Report(kOpenOutputFailed, PENDRAX_FLANGER_OPEN_FAILED);
     }
     UseBuffer(output, outputBuffer.get());
@@ -101,7 +101,7 @@ int FlangeFile(BlockKernel kernel, const PendraxWideChar* inputPath,
     }
 
     const bool readFailed = std::ferror(input) != 0;
-    std::fclose(input);
+    (void)std::fclose(input);  // read-only: nothing left to lose
     written = std::fclose(output) == 0 && written;
     if (!written) {
         return Report(kWriteFailed, PENDRAX_FLANGER_IO_FAILED);

@@ -23,6 +23,8 @@ int OpenDescriptors() {
         return -1;
     }
     int count = 0;
+    // One thread reads this directory stream; readdir_r is deprecated.
+    // cppcheck-suppress readdirCalled
     while (::readdir(fds) != nullptr) {
         ++count;
     }

@@ -59,7 +59,7 @@ Bytes Head(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     head.resize(file == nullptr ? 0 : std::fread(head.data(), 1, head.size(), file));
     if (file != nullptr) {
-        std::fclose(file);
+        (void)std::fclose(file);
     }
     return head;
 }
@@ -229,7 +229,7 @@ TEST_F(Recorder, AFailedWriteLeavesAConsistentFile) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            std::signal(SIGXFSZ, SIG_IGN);
+            (void)std::signal(SIGXFSZ, SIG_IGN);
             const rlimit size{limit, limit};
             ::setrlimit(RLIMIT_FSIZE, &size);
             if (Start() != PENDRAX_SUCCESS) {

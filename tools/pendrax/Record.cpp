@@ -118,7 +118,7 @@ int RunRecord(int argc, char** argv) {
         const long written = BlocksWritten(output);
         if (live) {
             std::printf("\rrecording %s: %.1f s elapsed, %ld s written ", output, elapsed, written);
-            std::fflush(stdout);
+            (void)std::fflush(stdout);  // a live line that does not show is no failure
         }
         if (stopRequested) {
             break;
@@ -127,7 +127,7 @@ int RunRecord(int argc, char** argv) {
             (written >= seconds || elapsed >= static_cast<double>(seconds) + kLastBlockGraceSeconds)) {
             break;
         }
-        const timespec pause{0, 100 * 1000 * 1000};
+        const timespec pause{0, 100L * 1000 * 1000};
         ::nanosleep(&pause, nullptr);
     }
     const int blocks = SoundRecorderStop();

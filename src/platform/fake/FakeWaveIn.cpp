@@ -34,7 +34,7 @@ MMRESULT Log(const char* name, MMRESULT result) {
     return result;
 }
 
-bool Ours(HWAVEIN device) { return fake.open && device == &fake.device; }
+bool Ours(const WaveInDevice* device) { return fake.open && device == &fake.device; }
 
 // Hands `header` back to the callback on this thread; called without the lock.
 void HandBack(WAVEHDR* header, std::unique_lock<std::mutex>& guard) {

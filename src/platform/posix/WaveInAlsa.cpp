@@ -109,11 +109,8 @@ bool ReadAvailable(WaveInDevice& device) {
         }
         if (got < 0) {
             // An overrun or a suspend: start again; anything else ends capture.
-            if (snd_pcm_recover(device.pcm, static_cast<int>(got), 1) < 0 ||
-                snd_pcm_start(device.pcm) < 0) {
-                return false;
-            }
-            return true;
+            return snd_pcm_recover(device.pcm, static_cast<int>(got), 1) >= 0 &&
+                   snd_pcm_start(device.pcm) >= 0;
         }
         header->dwBytesRecorded += static_cast<DWORD>(got) * device.frameBytes;
     }
@@ -282,9 +279,9 @@ void Destroy(WaveInDevice* device) {
 
 }  // namespace
 
-MMRESULT waveInOpen(HWAVEIN* result, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
+MMRESULT waveInOpen(HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                     DWORD_PTR instance, DWORD flags) {
-    if (result == nullptr || format == nullptr) {
+    if (device == nullptr || format == nullptr) {
         return MMSYSERR_INVALPARAM;
     }
     if (deviceId != WAVE_MAPPER && deviceId != 0) {
@@ -299,40 +296,41 @@ MMRESULT waveInOpen(HWAVEIN* result, UINT deviceId, const WAVEFORMATEX* format, 
         format->nBlockAlign != format->nChannels * format->wBitsPerSample / 8) {
         return WAVERR_BADFORMAT;
     }
-    const char* name = std::getenv("PENDRAX_CAPTURE_DEVICE");
+    // Read once per open, on the caller's thread; nothing here sets it.
+    const char* name = std::getenv("PENDRAX_CAPTURE_DEVICE");  // NOLINT(concurrency-mt-unsafe)
     if (name == nullptr || *name == '\0') {
         name = "default";
     }
 
-    WaveInDevice* device = new (std::nothrow) WaveInDevice;
-    if (device == nullptr) {
+    WaveInDevice* opened = new (std::nothrow) WaveInDevice;
+    if (opened == nullptr) {
         return MMSYSERR_NOMEM;
     }
-    device->callback = flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr;
-    device->instance = instance;
-    device->frameBytes = format->nBlockAlign;
-    if (snd_pcm_open(&device->pcm, name, SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0) {
-        device->pcm = nullptr;
-        Destroy(device);
+    opened->callback = flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr;
+    opened->instance = instance;
+    opened->frameBytes = format->nBlockAlign;
+    if (snd_pcm_open(&opened->pcm, name, SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0) {
+        opened->pcm = nullptr;
+        Destroy(opened);
         return MMSYSERR_BADDEVICEID;
     }
-    if (!Configure(device->pcm, sampleFormat, format->nChannels, format->nSamplesPerSec)) {
-        Destroy(device);
+    if (!Configure(opened->pcm, sampleFormat, format->nChannels, format->nSamplesPerSec)) {
+        Destroy(opened);
         return WAVERR_BADFORMAT;
     }
-    device->wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (device->wakeFd < 0) {
-        Destroy(device);
+    opened->wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (opened->wakeFd < 0) {
+        Destroy(opened);
         return MMSYSERR_NOMEM;
     }
     try {
-        device->thread = std::thread(CaptureLoop, device);
+        opened->thread = std::thread(CaptureLoop, opened);
     } catch (const std::system_error&) {
-        Destroy(device);
+        Destroy(opened);
         return MMSYSERR_NOMEM;
     }
-    *result = device;
-    device->Notify(WIM_OPEN, nullptr);
+    *device = opened;
+    opened->Notify(WIM_OPEN, nullptr);
     return MMSYSERR_NOERROR;
 }
 
