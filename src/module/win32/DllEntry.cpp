@@ -3,7 +3,16 @@
 // DllMain on attach, and calls DllMain and then runs static termination on
 // detach; this entry puts the list hook before the first and after the
 // second.
+#include <windows.h>
+#include <mmsystem.h>
+
 #include "ModuleMain.h"
+
+// The recorder hands the system its buffer header's size with every call;
+// the 32-bit layout is the one the wave-in service documents.
+#if !defined(_WIN64)
+static_assert(sizeof(WAVEHDR) == 32, "WAVEHDR has the 32-bit platform's layout");
+#endif
 
 extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE instance, DWORD reason, LPVOID reserved);
 
