@@ -1,0 +1,254 @@
+#!/usr/bin/python3
+"""Runs the cross-built module under Wine through the Windows test host.
+
+usage: run_wine_tests.py ARCH CROSS_BUILD WINEPREFIX PENDRAX WORK_DIR [PULSE_SCRIPTS_DIR]
+
+ARCH is x86_64 (run with wine64) or i686 (run with the 32-bit wine).
+PENDRAX is the Linux host, whose output the Windows one must match byte
+for byte. With PULSE_SCRIPTS_DIR, also records through Wine's winmm from a
+private PulseAudio started by the start-pulse script there, while a tone
+plays into its null sink.
+
+The prefix is made on the first run and reused after that.
+"""
+import os
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+ARCH, BUILD, PREFIX, PENDRAX, WORK = sys.argv[1:6]
+PULSE_SCRIPTS = sys.argv[6] if len(sys.argv) > 6 else None
+WINE = {"x86_64": "/usr/lib/wine/wine64", "i686": "/usr/lib/wine/wine"}[ARCH]
+WINESERVER = "/usr/lib/wine/wineserver"
+HOST = os.path.join(BUILD, "tests", "windows", "pendrax_windows_host.exe")
+MODULE = os.path.join(BUILD, "src", "module", "PendraxWAVFlanger.dll")
+PROBE = os.path.join(BUILD, "tests", "windows", "pendrax_module_probe.dll")
+
+ENVIRONMENT = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all", WINEARCH="win64" if ARCH == "x86_64" else "win32",
+                   # No prompts to install the browser and .NET engines.
+                   WINEDLLOVERRIDES="mscoree,mshtml=",
+                   # Western European ANSI code page (1252).
+                   LC_ALL="C.UTF-8", LANG="C.UTF-8")
+ENVIRONMENT.pop("DISPLAY", None)
+
+SUCCESS = "Flanger effect applied and saved to output.wav\n"
+OPEN_INPUT_FAILED = "Failed to open input file.\n"
+OPEN_OUTPUT_FAILED = "Failed to open output file.\n"
+
+failures = []
+
+
+def check(condition, message, detail=""):
+    print(("ok      " if condition else "FAILED  ") + message, flush=True)
+    if not condition:
+        if detail:
+            print("        " + detail.rstrip().replace("\n", "\n        "), flush=True)
+        failures.append(message)
+
+
+def prepare_prefix():
+    if os.path.exists(os.path.join(PREFIX, "system.reg")):
+        return
+    subprocess.run([WINE, "wineboot", "-i"], env=ENVIRONMENT, check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([WINESERVER, "-w"], env=ENVIRONMENT, check=False)
+
+
+def host(*arguments, timeout=120):
+    # Output to a file, not a pipe: the prefix's own services, started by the
+    # first run, inherit the host's handles and outlive it.
+    with tempfile.TemporaryFile(dir=WORK) as output:
+        completed = subprocess.run([WINE, HOST, *arguments], env=ENVIRONMENT, cwd=WORK, stdout=output,
+                                   stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, timeout=timeout)
+        output.seek(0)
+        return completed.returncode, output.read().decode("utf-8", "replace").replace("\r\n", "\n")
+
+
+def windows_path(path):
+    # Wine maps drive Z: to the Unix root.
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def canonical_wav(samples, trailing=b""):
+    data = struct.pack(f"<{len(samples)}h", *samples) + trailing
+    header = struct.pack("<4sI4s4sIHHIIHH4sI", b"RIFF", 36 + len(data), b"WAVE", b"fmt ", 16, 1, 1, 8000,
+                         16000, 2, 16, b"data", len(data))
+    return header + data
+
+
+def read(path):
+    with open(path, "rb") as stream:
+        return stream.read()
+
+
+def write(path, data):
+    with open(path, "wb") as stream:
+        stream.write(data)
+
+
+def run_host_checks():
+    code, output = host("exports", windows_path(MODULE))
+    check(code == 0, "exports by name and by ordinal agree, null paths refused", output)
+    # The name checks below rely on this code page's repertoire.
+    check("code page 1252\n" in output, "the ANSI code page is 1252", output)
+    code, output = host("typelib", windows_path(MODULE))
+    check(code == 0, "the type library loads: PendraxWAVFlanger 1.0, Win32, locale 0x0409, no types", output)
+    code, output = host("probe", windows_path(PROBE))
+    check(code == 0, "attach runs the hook, static initialisation, DllMain; detach reverses", output)
+    code, output = host("probe-refused", windows_path(PROBE))
+    check(code == 0, "a refused framework initialisation fails the load", output)
+
+
+def flange(input_name, output_name):
+    code, output = host("flange", windows_path(MODULE), input_name, output_name)
+    return code, output
+
+
+def run_flanger_checks():
+    generator = random.Random(5)
+    samples = [generator.randint(-32768, 32767) for _ in range(3 * 8000 + 517)]
+    source = canonical_wav(samples, trailing=b"\x7f")
+    write(os.path.join(WORK, "in.wav"), source)
+    expected_path = os.path.join(WORK, "expected.wav")
+    subprocess.run([PENDRAX, "flange", os.path.join(WORK, "in.wav"), expected_path], check=True,
+                   stdout=subprocess.DEVNULL)
+    expected = read(expected_path)
+
+    # ASCII names, and names with a character of the ANSI code page outside ASCII.
+    for input_name, output_name in (("in.wav", "out.wav"), ("in-\u00e9.wav", "out-\u00e9.wav")):
+        if input_name != "in.wav":
+            write(os.path.join(WORK, input_name), source)
+        code, output = flange(input_name, output_name)
+        produced = os.path.join(WORK, output_name)
+        check(code == 0 and output == SUCCESS + "result 999\n"
+              and os.path.exists(produced) and read(produced) == expected,
+              f"{output_name!r} is byte for byte the Linux build's output", output)
+
+    # A character outside the code page: its best-fit stand-in ("A") names a
+    # decoy, which must be neither read nor overwritten.
+    decoy = b"decoy, not a WAV file"
+    write(os.path.join(WORK, "in-\u0100.wav"), source)
+    write(os.path.join(WORK, "in-A.wav"), decoy)
+    code, output = flange("in-\u0100.wav", "lossy-input.wav")
+    check(output == OPEN_INPUT_FAILED + "result 1\n" and not os.path.exists(os.path.join(WORK, "lossy-input.wav")),
+          "an input name outside the ANSI code page fails to open", output)
+    write(os.path.join(WORK, "out-A.wav"), decoy)
+    code, output = flange("in.wav", "out-\u0100.wav")
+    check(output == OPEN_OUTPUT_FAILED + "result 1\n" and read(os.path.join(WORK, "out-A.wav")) == decoy
+          and not os.path.exists(os.path.join(WORK, "out-\u0100.wav")),
+          "an output name outside the ANSI code page fails to open, the decoy is untouched", output)
+
+    # Failures to open, and what they leave.
+    code, output = flange("missing.wav", "from-missing.wav")
+    check(output == OPEN_INPUT_FAILED + "result 1\n" and not os.path.exists(os.path.join(WORK, "from-missing.wav")),
+          "a missing input is result 1 and creates no output", output)
+    code, output = flange("in.wav", "no-such-folder\\out.wav")
+    check(output == OPEN_OUTPUT_FAILED + "result 1\n" and read(os.path.join(WORK, "in.wav")) == source,
+          "an output in a missing folder is result 1", output)
+
+    # The output naming the input itself, spelled otherwise or through a hard link.
+    os.link(os.path.join(WORK, "in.wav"), os.path.join(WORK, "link.wav"))
+    for output_name in (".\\IN.WAV", windows_path(os.path.join(WORK, "in.wav")), "link.wav"):
+        code, output = flange("in.wav", output_name)
+        check(output == OPEN_OUTPUT_FAILED + "result 1\n" and read(os.path.join(WORK, "in.wav")) == source,
+              f"output {output_name!r} is the input itself: refused, the input untouched", output)
+
+
+def wav_blocks(path):
+    """The number of one-second blocks a recording's header and length describe, or None."""
+    data = read(path)
+    if len(data) < 44:
+        return None
+    riff, riff_size, wave, fmt, fmt_size, tag, channels, rate, byte_rate, align, bits, data_tag, data_size = \
+        struct.unpack_from("<4sI4s4sIHHIIHH4sI", data)
+    canonical = (riff, wave, fmt, fmt_size, tag, channels, rate, byte_rate, align, bits, data_tag) == \
+        (b"RIFF", b"WAVE", b"fmt ", 16, 1, 1, 8000, 16000, 2, 16, b"data")
+    if not canonical or riff_size != data_size + 36 or len(data) != 44 + data_size or data_size % 16000:
+        return None
+    return data_size // 16000
+
+
+def sox_stat(path, *effects):
+    """sox's stat report of a file, as a dict of its "Name:  value" lines."""
+    report = subprocess.run(["sox", path, "-n", *effects, "stat"], capture_output=True, text=True).stderr
+    fields = {}
+    for line in report.splitlines():
+        name, _, value = line.partition(":")
+        try:
+            fields[" ".join(name.split())] = float(value)
+        except ValueError:
+            pass
+    return fields
+
+
+def run_recorder_check():
+    server = os.path.join(WORK, "pulse")
+    exports = subprocess.run([os.path.join(PULSE_SCRIPTS, "start-pulse"), server], check=True,
+                             capture_output=True, text=True).stdout
+    player = None
+    try:
+        # The player and Wine reach the private server through the variables it prints.
+        for line in exports.splitlines():
+            if line.startswith("export "):
+                name, _, value = line[len("export "):].partition("=")
+                ENVIRONMENT[name] = value.strip("'\"")
+        tone = os.path.join(WORK, "tone.wav")
+        subprocess.run(["sox", "-n", "-r", "8000", "-c", "1", "-b", "16", tone, "synth", "30", "sine", "440",
+                        "vol", "0.5"], check=True)
+        player = subprocess.Popen(["paplay", "--latency-msec=20", tone], env=ENVIRONMENT,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(0.5)
+        code, output = host("record", windows_path(MODULE), "recording.wav", "3", timeout=180)
+        lines = dict(line.rsplit(" ", 1) for line in output.splitlines() if " " in line)
+        recording = os.path.join(WORK, "recording.wav")
+        blocks = wav_blocks(recording)
+        counted = int(lines.get("blocks", "-1"))
+        check(code == 0 and lines.get("start") == "999" and blocks is not None and blocks == counted
+              and 1 <= counted <= 4,
+              f"about 3 seconds recorded through winmm: {counted} blocks, the file holds {blocks}", output)
+        # The buffer handed back by the stop is not queued again, so the
+        # first release succeeds and the device closes.
+        calls = [line for line in output.splitlines() if line.startswith("waveIn")]
+        check(calls == ["waveInStop 0", "waveInUnprepareHeader 0", "waveInClose 0"]
+              and lines.get("queued after stop") == "0",
+              "stop, release and close succeed, nothing queued once the stop began", output)
+        if blocks:
+            samples = subprocess.run(["soxi", "-s", recording], capture_output=True, text=True).stdout.strip()
+            last_second = sox_stat(recording, "trim", "-1")
+            frequency = last_second.get("Rough frequency", -1)
+            amplitude = last_second.get("RMS amplitude", -1)
+            check(samples == str(blocks * 8000) and abs(frequency - 440) <= 15 and abs(amplitude - 0.3535) <= 0.03,
+                  f"sox reads {samples} samples; the last second is the tone played: {frequency:.0f} Hz, "
+                  f"RMS {amplitude:.3f}")
+    finally:
+        if player:
+            player.kill()
+            player.wait()
+        subprocess.run([os.path.join(PULSE_SCRIPTS, "stop-pulse"), server], check=False,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def main():
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(WORK)
+    started = time.monotonic()
+    prepare_prefix()
+    # One server for every run of the host: starting it each time costs seconds.
+    subprocess.run([WINESERVER, "-p"], env=ENVIRONMENT, check=True)
+    try:
+        run_host_checks()
+        run_flanger_checks()
+        if PULSE_SCRIPTS:
+            run_recorder_check()
+    finally:
+        subprocess.run([WINESERVER, "-k"], env=ENVIRONMENT, check=False)
+    print(f"{ARCH}: {len(failures)} failed, {time.monotonic() - started:.1f} s")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
