@@ -180,6 +180,11 @@ std::int16_t* ChainShortDelay(std::int16_t* p, const std::int16_t* end) {
 // Delays from 8 on: `Pieces` vectors per chunk at 0, 8, ... and delay - 8.
 template <int Pieces>
 std::int16_t* ChainLongDelay(std::int16_t* p, const std::int16_t* end, std::int32_t delay) {
+    // Not one whole chunk: the partners' loads below would reach past `end`
+    // (a block shorter than its delay starts beyond its own end).
+    if (end - p < delay) {
+        return p;
+    }
     std::int32_t offsets[Pieces];
     __m128i partners[Pieces];
     for (int k = 0; k < Pieces; ++k) {
