@@ -1,0 +1,38 @@
+# The Windows DLL for ./run (sourced by it; uses its ROOT, BUILD_ROOT,
+# WERROR, JOBS, say and need): cross-builds for x86_64 and i686, and the
+# checks of both under Wine.
+
+WINDOWS_ARCHES=(x86_64 i686)
+
+need_windows_tools() {
+    # The 32-bit Wine loader needs the i386 architecture and its package lists.
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        say "adding the i386 architecture for the 32-bit Wine"
+        dpkg --add-architecture i386
+        apt-get update -q >/dev/null
+    fi
+    need mingw-w64 mingw-w64-tools wine64 wine32:i386 python3-pefile
+}
+
+# Cross-builds the DLL and the Windows test host in $BUILD_ROOT/mingw-ARCH.
+build_windows() {
+    need_windows_tools
+    local arch
+    for arch in "${WINDOWS_ARCHES[@]}"; do
+        say "cross-building the Windows DLL for $arch"
+        cmake -S "$ROOT" -B "$BUILD_ROOT/mingw-$arch" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-$arch.cmake" \
+            -DPENDRAX_WERROR="$WERROR" >/dev/null
+        cmake --build "$BUILD_ROOT/mingw-$arch" -j "$JOBS"
+    done
+}
+
+# The static checks and the Wine runs, from the native tree (which gets
+# them once it knows where the cross-builds are). Each architecture's Wine
+# prefix is made on the first run in $BUILD_ROOT/wine-ARCH and reused.
+test_windows() {
+    build_windows
+    build_native -DPENDRAX_WINDOWS_BUILD_ROOT="$BUILD_ROOT"
+    say "the Windows DLL: static checks and Wine runs"
+    ctest --test-dir "$BUILD_ROOT/native" --output-on-failure -j "$JOBS" -L '^windows$'
+}
