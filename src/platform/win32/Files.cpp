@@ -45,6 +45,8 @@ std::string WidePathToNarrow(const PendraxWideChar* path) {
     std::string name(static_cast<std::size_t>(size), '\0');
     const int written =
         WideCharToMultiByte(CP_ACP, flags, path, -1, &name[0], size, nullptr, usedDefaultFlag);
+    // The conversion sets usedDefault through the pointer.
+    // cppcheck-suppress knownConditionTrueFalse
     if (written != size || usedDefault) {
         return std::string();
     }
