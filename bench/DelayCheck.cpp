@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
                 const std::int32_t exact =
                     pendrax::FlangerDelay(n, pendrax::kFlangerRate, pendrax::kFlangerDepth, swing);
                 if (exact != run.delay && ++mismatches <= 20) {
-                    std::printf("mismatch at %" PRId64 ": delay %" PRId32 ", run says %" PRId32 "\n",
+                    std::printf("mismatch at %" PRId64 ": delay %" PRId32 ", run says %" PRId32
+                                "\n",
                                 n, exact, run.delay);
                 }
             }

@@ -16,7 +16,8 @@ namespace {
 
 constexpr std::int32_t kBlockSamples = 1024;
 // The stream position wraps at a whole number of cycles below 2^31.
-constexpr std::int64_t kWrap = (std::int64_t{INT32_MAX} / pendrax::kFlangerPeriod) * pendrax::kFlangerPeriod;
+constexpr std::int64_t kWrap =
+    (std::int64_t{INT32_MAX} / pendrax::kFlangerPeriod) * pendrax::kFlangerPeriod;
 
 std::vector<std::int16_t> NoiseBlock() {
     std::vector<std::int16_t> block(kBlockSamples);
@@ -91,9 +92,11 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     const auto fast = reporter.rates.find("fast kernel");
     const auto reference = reporter.rates.find("reference kernel");
-    if (fast != reporter.rates.end() && reference != reporter.rates.end() && reference->second > 0) {
-        std::printf("fast kernel: %.3g samples/s, %.1f times the reference kernel (%.3g samples/s)\n",
-                    fast->second, fast->second / reference->second, reference->second);
+    if (fast != reporter.rates.end() && reference != reporter.rates.end() &&
+        reference->second > 0) {
+        std::printf(
+            "fast kernel: %.3g samples/s, %.1f times the reference kernel (%.3g samples/s)\n",
+            fast->second, fast->second / reference->second, reference->second);
     }
     return 0;
 }

@@ -30,12 +30,9 @@ T Take(const std::uint8_t*& data) {
 std::int32_t ChooseOffset(std::uint8_t choice, std::uint32_t raw) {
     constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
     switch (choice & 3) {
-        case 0:
-            return static_cast<std::int32_t>(raw);  // anything, negative too
-        case 1:
-            return kMax - static_cast<std::int32_t>(raw % 70000);  // the block crosses 2^31
-        case 2:
-            return static_cast<std::int32_t>(raw % 200000);  // where files start
+        case 0: return static_cast<std::int32_t>(raw);                 // anything, negative too
+        case 1: return kMax - static_cast<std::int32_t>(raw % 70000);  // the block crosses 2^31
+        case 2: return static_cast<std::int32_t>(raw % 200000);        // where files start
         default:
             return static_cast<std::int32_t>(raw % 16000) +
                    16000 * 134216;  // the last whole periods

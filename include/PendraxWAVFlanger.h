@@ -63,7 +63,7 @@ extern "C" {
  * the input or writing the output fails (the output holds what was written
  * before the failure).
  */
-PENDRAX_API int WAVFlanger(const PendraxWideChar *inputPath, const PendraxWideChar *outputPath);
+PENDRAX_API int WAVFlanger(const PendraxWideChar* inputPath, const PendraxWideChar* outputPath);
 
 /*
  * Starts recording the default audio input (8000 Hz, mono, 16-bit) into a WAV
@@ -76,7 +76,7 @@ PENDRAX_API int WAVFlanger(const PendraxWideChar *inputPath, const PendraxWideCh
  * 4 when the file cannot be created (nothing is opened); 5 when a recording
  * is already in progress (it is left untouched).
  */
-PENDRAX_API int SoundRecorderStart(const PendraxWideChar *path);
+PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path);
 
 /*
  * Stops the recording, writes the final header and closes the file.

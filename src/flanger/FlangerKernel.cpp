@@ -259,7 +259,8 @@ void ApplyFlangerByRuns(RunAverager averageRun, std::int16_t* samples, std::int3
 void ApplyFlanger(std::int16_t* samples, std::int32_t count, float rate, float depth,
                   float maxDelaySeconds, std::int32_t sampleOffset) {
 #if defined(PENDRAX_FLANGER_SSE2)
-    ApplyFlangerByRuns(AverageRunVector, samples, count, rate, depth, maxDelaySeconds, sampleOffset);
+    ApplyFlangerByRuns(AverageRunVector, samples, count, rate, depth, maxDelaySeconds,
+                       sampleOffset);
 #else
     ApplyFlangerPortable(samples, count, rate, depth, maxDelaySeconds, sampleOffset);
 #endif

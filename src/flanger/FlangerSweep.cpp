@@ -41,8 +41,8 @@ SweepTable BuildSweepTable() {
         if (change.closeCall) {
             change.position = static_cast<std::int32_t>(nearest);
         } else {
-            change.position =
-                static_cast<std::int32_t>(rising ? std::ceil(crossing) : std::floor(crossing) + 1.0);
+            change.position = static_cast<std::int32_t>(rising ? std::ceil(crossing)
+                                                               : std::floor(crossing) + 1.0);
         }
     };
     const auto phaseOf = [](std::int32_t t) {
@@ -79,18 +79,19 @@ SweepRuns::SweepRuns(std::int64_t first, std::int64_t count)
     }
     cycleStart_ = FloorDivide(first, kFlangerPeriod) * kFlangerPeriod;
     const std::int64_t inCycle = first - cycleStart_;
-    const auto after = std::upper_bound(
-        table_.begin(), table_.end(), inCycle,
-        [](std::int64_t position, const DelayChange& change) { return position < change.position; });
+    const auto after = std::upper_bound(table_.begin(), table_.end(), inCycle,
+                                        [](std::int64_t position, const DelayChange& change) {
+                                            return position < change.position;
+                                        });
     // The first change is at 0, so one is at or before inCycle; a close
     // call right on `first` may not have happened yet.
     int current = static_cast<int>(after - table_.begin()) - 1;
     if (table_[static_cast<std::size_t>(current)].position == inCycle &&
         ChangeStart(cycleStart_, current) > first) {
         next_ = current;
-        delay_ = table_[static_cast<std::size_t>(current == 0 ? kSweepChangesPerCycle - 1
-                                                              : current - 1)]
-                     .delay;
+        delay_ =
+            table_[static_cast<std::size_t>(current == 0 ? kSweepChangesPerCycle - 1 : current - 1)]
+                .delay;
         return;
     }
     delay_ = table_[static_cast<std::size_t>(current)].delay;
@@ -114,8 +115,7 @@ bool SweepRuns::Next(DelayRun& run) {
     if (position_ >= end_) {
         return false;
     }
-    const std::int64_t nominal =
-        cycleStart_ + table_[static_cast<std::size_t>(next_)].position;
+    const std::int64_t nominal = cycleStart_ + table_[static_cast<std::size_t>(next_)].position;
     const std::int64_t start = nominal < end_ ? ChangeStart(cycleStart_, next_) : nominal;
     if (start >= end_) {
         run = {position_, end_, delay_};

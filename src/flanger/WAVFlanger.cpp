@@ -6,8 +6,8 @@
 #include <new>
 #include <string>
 
-#include "FlangerKernel.h"
 #include "Files.h"
+#include "FlangerKernel.h"
 #include "PendraxWAVFlanger.h"
 
 namespace pendrax {
@@ -29,7 +29,8 @@ int Report(const char* message, int result) {
 }
 
 // Samples are little-endian in the file; swap on a big-endian host.
-void ToHostOrder(std::int16_t* samples, std::size_t count) {  // NOLINT(readability-non-const-parameter)
+void ToHostOrder(std::int16_t* samples,
+                 std::size_t count) {  // NOLINT(readability-non-const-parameter)
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     for (std::size_t i = 0; i < count; ++i) {
         const auto value = static_cast<std::uint16_t>(samples[i]);

@@ -20,8 +20,8 @@ namespace pendrax::recorder {
 namespace {
 
 enum class Phase {
-    Idle,          // no recording; start is accepted
-    Recording,     // started (successfully or not) and not yet stopped
+    Idle,       // no recording; start is accepted
+    Recording,  // started (successfully or not) and not yet stopped
 };
 
 struct RecorderState {
@@ -61,8 +61,8 @@ bool WriteSizes(std::FILE* file, std::uint32_t blockCount) {
     unsigned char dataSize[4];
     PutLittleEndian32(riffSize, current.riffSize);
     PutLittleEndian32(dataSize, current.dataSize);
-    return WriteAt(file, kRiffSizeOffset, riffSize, 4) && WriteAt(file, kDataSizeOffset, dataSize, 4) &&
-           std::fflush(file) == 0;
+    return WriteAt(file, kRiffSizeOffset, riffSize, 4) &&
+           WriteAt(file, kDataSizeOffset, dataSize, 4) && std::fflush(file) == 0;
 }
 
 std::uint64_t BytesFor(std::uint32_t blockCount) {
@@ -74,9 +74,10 @@ std::uint64_t BytesFor(std::uint32_t blockCount) {
 void AppendBlock() {
     const std::uint32_t written = static_cast<std::uint32_t>(state.blockCount);
     std::FILE* file = state.file;
-    const bool appended = std::fseek(file, 0, SEEK_END) == 0 &&
-                          std::fwrite(state.writeBuffer, 2, kBlockBytes / 2, file) == kBlockBytes / 2 &&
-                          WriteSizes(file, written + 1);
+    const bool appended =
+        std::fseek(file, 0, SEEK_END) == 0 &&
+        std::fwrite(state.writeBuffer, 2, kBlockBytes / 2, file) == kBlockBytes / 2 &&
+        WriteSizes(file, written + 1);
     if (appended) {
         state.blockCount = static_cast<std::int32_t>(written + 1);
         return;
@@ -99,7 +100,8 @@ void ResetBufferHeader() {
 // device can always be closed.
 void CloseCaptureDevice(HWAVEIN device) {
     waveInStop(device);
-    if (waveInUnprepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR)) == WAVERR_STILLPLAYING) {
+    if (waveInUnprepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR)) ==
+        WAVERR_STILLPLAYING) {
         waveInReset(device);
         waveInUnprepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR));
     }

@@ -90,9 +90,9 @@ TEST(FlangerSweep, RunsMatchTheDelayEverywhere) {
     constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
     // Whole cycles at the start, around and past the 32-bit limit and below
     // zero, then ranges that start on every change, just beside it, or end there.
-    for (const std::int64_t first : {std::int64_t{0}, std::int64_t{1}, std::int64_t{15999},
-                                     std::int64_t{8001}, std::int64_t{-48005}, kMax - 40000,
-                                     kMax + 1, kMin, kMin - 1024}) {
+    for (const std::int64_t first :
+         {std::int64_t{0}, std::int64_t{1}, std::int64_t{15999}, std::int64_t{8001},
+          std::int64_t{-48005}, kMax - 40000, kMax + 1, kMin, kMin - 1024}) {
         ExpectExactRuns(first, 40000);
     }
     for (const DelayChange& change : FileFlangerSweep()) {
@@ -127,12 +127,14 @@ TEST(FastKernel, MatchesTheReferenceForEveryBlockSize) {
     // Offsets on and beside the places the delay changes, the sine's zeros
     // and extremes, and the ends of the 32-bit range.
     for (const std::int32_t offset :
-         {0, 1, 141, 142, 1000, 3999, 4000, 7999, 8000, 8001, 11999, 12000, 15999, 16000, 16001,
-          32000, 123456789, kMax - 1100, kMax - 555, kMax - 1, kMax, kMin, kMin + 3, -1, -16000}) {
+         {0,          1,        141,   142,   1000,     3999,  4000,  7999,      8000,
+          8001,       11999,    12000, 15999, 16000,    16001, 32000, 123456789, kMax - 1100,
+          kMax - 555, kMax - 1, kMax,  kMin,  kMin + 3, -1,    -16000}) {
         for (std::int32_t count = 0; count <= 1100; ++count) {
-            const auto input = pendrax_test::RandomSamples(static_cast<std::size_t>(count),
-                                                           static_cast<std::uint32_t>(offset ^ count));
-            ASSERT_EQ(FirstMismatch(input, offset), -1) << "offset " << offset << " count " << count;
+            const auto input = pendrax_test::RandomSamples(
+                static_cast<std::size_t>(count), static_cast<std::uint32_t>(offset ^ count));
+            ASSERT_EQ(FirstMismatch(input, offset), -1)
+                << "offset " << offset << " count " << count;
         }
     }
 }

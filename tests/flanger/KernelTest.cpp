@@ -15,8 +15,8 @@ constexpr float kSwing = kFlangerMaxDelaySeconds * kKernelSampleRate;
 std::int32_t Delay(std::int64_t n) { return FlangerDelay(n, kFlangerRate, kFlangerDepth, kSwing); }
 
 void Flange(std::vector<std::int16_t>& block, std::int32_t offset) {
-    ApplyFlanger(block.data(), static_cast<std::int32_t>(block.size()), kFlangerRate,
-                 kFlangerDepth, kFlangerMaxDelaySeconds, offset);
+    ApplyFlanger(block.data(), static_cast<std::int32_t>(block.size()), kFlangerRate, kFlangerDepth,
+                 kFlangerMaxDelaySeconds, offset);
 }
 
 TEST(FlangerConstants, HaveTheirExactBits) {
@@ -103,11 +103,12 @@ TEST(ApplyFlanger, FeedsProcessedSamplesBack) {
 TEST(ApplyFlanger, MatchesTheReferenceOnRandomBlocks) {
     for (std::int32_t offset : {0, 1, 1000, 15990, 16000, 123456789}) {
         for (std::int32_t count : {3, 37, 38, 500, 1024}) {
-            const auto input = pendrax_test::RandomSamples(static_cast<std::size_t>(count),
-                                                           static_cast<std::uint32_t>(offset + count));
+            const auto input = pendrax_test::RandomSamples(
+                static_cast<std::size_t>(count), static_cast<std::uint32_t>(offset + count));
             std::vector<std::int16_t> fast = input;
             std::vector<std::int16_t> reference = input;
-            ApplyFlanger(fast.data(), count, kFlangerRate, kFlangerDepth, kFlangerMaxDelaySeconds, offset);
+            ApplyFlanger(fast.data(), count, kFlangerRate, kFlangerDepth, kFlangerMaxDelaySeconds,
+                         offset);
             ApplyFlangerReference(reference.data(), count, kFlangerRate, kFlangerDepth,
                                   kFlangerMaxDelaySeconds, offset);
             ASSERT_EQ(fast, reference) << "offset " << offset << " count " << count;

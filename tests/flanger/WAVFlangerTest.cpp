@@ -30,7 +30,8 @@ struct Outcome {
 
 Outcome Flange(const PendraxWideChar* input, const PendraxWideChar* output) {
     Outcome outcome{};
-    outcome.printed = pendrax_test::CaptureStdout([&] { outcome.result = WAVFlanger(input, output); });
+    outcome.printed =
+        pendrax_test::CaptureStdout([&] { outcome.result = WAVFlanger(input, output); });
     return outcome;
 }
 
@@ -48,7 +49,8 @@ Bytes ExpectedOutput(const Bytes& input) {
         samples.push_back(static_cast<std::int16_t>(input[k] | (input[k + 1] << 8)));
     }
     for (std::size_t start = 0; start < samples.size(); start += 1024) {
-        const auto count = static_cast<std::int32_t>(std::min<std::size_t>(1024, samples.size() - start));
+        const auto count =
+            static_cast<std::int32_t>(std::min<std::size_t>(1024, samples.size() - start));
         pendrax::ApplyFlangerReference(samples.data() + start, count, pendrax::kFlangerRate,
                                        pendrax::kFlangerDepth, pendrax::kFlangerMaxDelaySeconds,
                                        static_cast<std::int32_t>(start));
@@ -66,8 +68,8 @@ protected:
 
 TEST_F(WAVFlangerFiles, ProcessesWholeAndPartialBlocksExactly) {
     // 3.5 blocks, then one sample, then an odd trailing byte.
-    for (const std::size_t sampleCount : {std::size_t{1}, std::size_t{1024}, std::size_t{3584},
-                                          std::size_t{20000}}) {
+    for (const std::size_t sampleCount :
+         {std::size_t{1}, std::size_t{1024}, std::size_t{3584}, std::size_t{20000}}) {
         for (const bool oddByte : {false, true}) {
             Bytes input = pendrax_test::MakeWav(pendrax_test::RandomSamples(sampleCount, 5));
             if (oddByte) {
@@ -227,7 +229,8 @@ TEST(KernelOffset, IsThePositionUntilTheInt32LimitThenWrapsByWholePeriods) {
     EXPECT_EQ(pendrax::KernelOffset(0), 0);
     EXPECT_EQ(pendrax::KernelOffset(1024), 1024);
     EXPECT_EQ(pendrax::KernelOffset(2147483647u), 2147483647);
-    for (const std::uint64_t position : {2147483648ull, 2147484672ull, 10000000000ull, 1ull << 62}) {
+    for (const std::uint64_t position :
+         {2147483648ull, 2147484672ull, 10000000000ull, 1ull << 62}) {
         const std::int32_t offset = pendrax::KernelOffset(position);
         EXPECT_GE(offset, 0);
         EXPECT_EQ(static_cast<std::uint64_t>(offset) % 16000, position % 16000) << position;

@@ -15,7 +15,9 @@ struct StateCopy {
     int chainLength;
 };
 
-StateCopy Copy() { return {*AfxGetModuleState(), ExtensionModule, pendrax::framework::ChainLength()}; }
+StateCopy Copy() {
+    return {*AfxGetModuleState(), ExtensionModule, pendrax::framework::ChainLength()};
+}
 
 void ExpectSame(const StateCopy& before, const StateCopy& after) {
     EXPECT_EQ(before.state.classListHead, after.state.classListHead);

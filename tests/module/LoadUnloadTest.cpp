@@ -41,9 +41,11 @@ void* BaseAddress(void* symbol) {
 TEST(LoadUnload, LoadRunsTheHookThenStaticInitialisationThenDllMainAndUnloadReverses) {
     void* probe = dlopen(PROBE_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(probe, nullptr) << dlerror();
-    const auto atStaticInit = Lookup<void (*)(PendraxProbeSnapshot*)>(probe, "PendraxProbeAtStaticInit");
+    const auto atStaticInit =
+        Lookup<void (*)(PendraxProbeSnapshot*)>(probe, "PendraxProbeAtStaticInit");
     const auto now = Lookup<void (*)(PendraxProbeSnapshot*)>(probe, "PendraxProbeNow");
-    const auto onTermination = Lookup<void (*)(PendraxProbeSink)>(probe, "PendraxProbeOnStaticTermination");
+    const auto onTermination =
+        Lookup<void (*)(PendraxProbeSink)>(probe, "PendraxProbeOnStaticTermination");
     ASSERT_TRUE(atStaticInit != nullptr && now != nullptr && onTermination != nullptr);
 
     // During static initialisation the hook had run and DllMain had not.
@@ -93,7 +95,8 @@ TEST(LoadUnload, TheModuleLoadsWithItsThreeExportsAndUnloads) {
         EXPECT_NE(dlsym(module, name), nullptr) << name;
     }
     // Nothing of the load sequence is visible from outside.
-    for (const char* name : {"DllMain", "SaveFrameworkLists", "ExtensionModule", "AfxGetModuleState"}) {
+    for (const char* name :
+         {"DllMain", "SaveFrameworkLists", "ExtensionModule", "AfxGetModuleState"}) {
         EXPECT_EQ(dlsym(module, name), nullptr) << name;
     }
     ASSERT_EQ(dlclose(module), 0);

@@ -12,7 +12,8 @@ PendraxProbeSnapshot Take() {
     const auto* ownClasses = pendrax::framework::OwnClasses();
     const auto* ownFactories = pendrax::framework::OwnFactories();
     PendraxProbeSnapshot snapshot{};
-    snapshot.listsAsLoaded = state->classListHead == ownClasses && state->factoryListHead == ownFactories &&
+    snapshot.listsAsLoaded = state->classListHead == ownClasses &&
+                             state->factoryListHead == ownFactories &&
                              state->classInit == nullptr && state->factoryInit == nullptr;
     snapshot.listsParked = state->classListHead == nullptr && state->factoryListHead == nullptr &&
                            state->classInit == ownClasses && state->factoryInit == ownFactories;
@@ -49,6 +50,8 @@ StaticObject staticObject;
 
 }  // namespace
 
-extern "C" void PendraxProbeAtStaticInit(PendraxProbeSnapshot* snapshot) { *snapshot = atStaticInit; }
+extern "C" void PendraxProbeAtStaticInit(PendraxProbeSnapshot* snapshot) {
+    *snapshot = atStaticInit;
+}
 extern "C" void PendraxProbeNow(PendraxProbeSnapshot* snapshot) { *snapshot = Take(); }
 extern "C" void PendraxProbeOnStaticTermination(PendraxProbeSink sink) { terminationSink = sink; }

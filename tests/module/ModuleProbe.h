@@ -17,8 +17,8 @@ struct PendraxProbeSnapshot {
     int listsAsLoaded;  // the framework's own classes and factory still at the heads
     int listsParked;    // heads empty, the framework's own lists in the init slots
     int chainLength;
-    int registered;     // the module's record initialised and its entry at the chain's head
-    void* instance;     // the instance handle the record holds
+    int registered;  // the module's record initialised and its entry at the chain's head
+    void* instance;  // the instance handle the record holds
 };
 
 typedef void (*PendraxProbeSink)(const struct PendraxProbeSnapshot* snapshot);

@@ -25,7 +25,8 @@ constexpr long kBlock = 16000;
 // A value from sox's stat report, whose lines read "Name:   value"; -1 when absent.
 double StatField(const std::string& stat, const std::string& field) {
     const std::size_t at = stat.find(field + ":");
-    return at == std::string::npos ? -1.0 : std::strtod(stat.c_str() + at + field.size() + 1, nullptr);
+    return at == std::string::npos ? -1.0
+                                   : std::strtod(stat.c_str() + at + field.size() + 1, nullptr);
 }
 
 class LiveRecording : public ::testing::Test {
@@ -36,11 +37,13 @@ protected:
     static void SetUpTestSuite() {
         tones = new TempDir;
         const std::string tone = tones->File("tone.wav");
-        ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 " + tone + " synth 30 sine 440 vol 0.5"), 0);
+        ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 " + tone + " synth 30 sine 440 vol 0.5"),
+                  0);
         player = ::fork();
         ASSERT_GE(player, 0);
         if (player == 0) {
-            ::execlp("paplay", "paplay", "--latency-msec=20", tone.c_str(), static_cast<char*>(nullptr));
+            ::execlp("paplay", "paplay", "--latency-msec=20", tone.c_str(),
+                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2500));
@@ -68,9 +71,11 @@ TEST_F(LiveRecording, RecordsTheToneWithAnExactHeader) {
     const auto before = std::chrono::steady_clock::now();
     const int blocks = SoundRecorderStop();
     const double stopMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count();
-    std::printf("[ figure ] SoundRecorderStop took %.2f ms (goal: under 100 ms); %d blocks in 3.3 s\n",
-                stopMs, blocks);
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before)
+            .count();
+    std::printf(
+        "[ figure ] SoundRecorderStop took %.2f ms (goal: under 100 ms); %d blocks in 3.3 s\n",
+        stopMs, blocks);
 
     EXPECT_GE(blocks, 2);
     EXPECT_LE(blocks, 4);

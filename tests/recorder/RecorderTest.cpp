@@ -34,7 +34,9 @@ protected:
         EXPECT_FALSE(fake_wave_in::DeviceOpen());
         EXPECT_TRUE(fake_wave_in::HeaderSizesRight());
     }
-    int Start(const std::string& name = "out.wav") { return SoundRecorderStart(Wide(dir.File(name)).c_str()); }
+    int Start(const std::string& name = "out.wav") {
+        return SoundRecorderStart(Wide(dir.File(name)).c_str());
+    }
     Bytes File(const std::string& name = "out.wav") const { return ReadBytes(dir.File(name)); }
 
     TempDir dir;
@@ -64,7 +66,9 @@ Bytes Head(const std::string& path) {
     return head;
 }
 
-Calls Tail(const Calls& calls, std::size_t from) { return Calls(calls.begin() + static_cast<long>(from), calls.end()); }
+Calls Tail(const Calls& calls, std::size_t from) {
+    return Calls(calls.begin() + static_cast<long>(from), calls.end());
+}
 
 }  // namespace
 
@@ -84,7 +88,8 @@ TEST_F(Recorder, BlocksHandedBackAreAppendedAndCounted) {
     EXPECT_EQ(SoundRecorderStop(), 3);
     // The block the stop hands back is not written: the file holds whole blocks.
     EXPECT_EQ(File(), Recording({0x11, 0x22, 0x33}));
-    EXPECT_EQ(Tail(fake_wave_in::Calls(), 4), (Calls{"add", "add", "add", "stop", "unprepare", "close"}));
+    EXPECT_EQ(Tail(fake_wave_in::Calls(), 4),
+              (Calls{"add", "add", "add", "stop", "unprepare", "close"}));
 }
 
 TEST_F(Recorder, StartAndStopWithNoBlockGiveAnEmptyWav) {
@@ -108,7 +113,9 @@ TEST_F(Recorder, DeviceFailuresLeaveAFileThatStopFinishes) {
         {openFails, PENDRAX_RECORDER_DEVICE_OPEN_FAILED, {}},
         {addFails, PENDRAX_RECORDER_QUEUE_FAILED, {"stop", "unprepare", "close"}},
         // The buffer is still queued: a reset gets it back so the device closes.
-        {startFails, PENDRAX_RECORDER_START_FAILED, {"stop", "unprepare!", "reset", "unprepare", "close"}},
+        {startFails,
+         PENDRAX_RECORDER_START_FAILED,
+         {"stop", "unprepare!", "reset", "unprepare", "close"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.result);
@@ -128,8 +135,8 @@ TEST_F(Recorder, DeviceFailuresLeaveAFileThatStopFinishes) {
 
 TEST_F(Recorder, AFileThatCannotBeCreatedOpensNothing) {
     const pendrax_test::WideString unpaired = {u'o', 0xD800, u'.', u'w', 0};
-    const pendrax_test::WideString paths[] = {Wide(dir.File("missing/out.wav")), Wide(dir.path()), unpaired,
-                                              Wide("/dev/full")};
+    const pendrax_test::WideString paths[] = {Wide(dir.File("missing/out.wav")), Wide(dir.path()),
+                                              unpaired, Wide("/dev/full")};
     for (const auto& path : paths) {
         EXPECT_EQ(SoundRecorderStart(path.c_str()), PENDRAX_RECORDER_FILE_FAILED);
         EXPECT_EQ(SoundRecorderStop(), 0);
@@ -208,14 +215,16 @@ TEST_F(Recorder, BlocksDeliveredWhileStopRunsKeepTheFileExact) {
         std::thread deliverer([&] {
             int delivered = 0;
             while (!stopped.load() && delivered < 3) {
-                delivered += fake_wave_in::DeliverBlock(kBlock, static_cast<unsigned char>(round)) ? 1 : 0;
+                delivered +=
+                    fake_wave_in::DeliverBlock(kBlock, static_cast<unsigned char>(round)) ? 1 : 0;
             }
         });
         std::this_thread::sleep_for(std::chrono::microseconds(round % 50));
         const int blocks = SoundRecorderStop();
         stopped = true;
         deliverer.join();
-        ASSERT_EQ(FileSize(dir.File("out.wav")), 44 + static_cast<long>(blocks) * kBlock) << "round " << round;
+        ASSERT_EQ(FileSize(dir.File("out.wav")), 44 + static_cast<long>(blocks) * kBlock)
+            << "round " << round;
         ASSERT_EQ(Head(dir.File("out.wav")), CanonicalHeader(blocks * kBlock));
         ASSERT_FALSE(fake_wave_in::DeviceOpen());
     }

@@ -149,24 +149,29 @@ bool Hook(HMODULE module, const char* name, Function hook, Function* real) {
     auto* const base = reinterpret_cast<unsigned char*>(module);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+    const IMAGE_DATA_DIRECTORY& directory =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* import =
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
          import->Name != 0; ++import) {
         if (_stricmp(reinterpret_cast<const char*>(base + import->Name), "winmm.dll") != 0) {
             continue;
         }
-        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
+        const auto* names =
+            reinterpret_cast<const IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
         auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
         for (; names->u1.AddressOfData != 0; ++names, ++slots) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
                 continue;
             }
-            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            const auto* byName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
             if (std::strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) {
                 continue;
             }
             DWORD protection = 0;
-            if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection)) {
+            if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
+                                &protection)) {
                 return false;
             }
             *real = reinterpret_cast<Function>(slots->u1.Function);
@@ -179,7 +184,8 @@ bool Hook(HMODULE module, const char* name, Function hook, Function* real) {
 }
 
 bool HookAll(HMODULE module) {
-    return Hook(module, "waveInStop", &Stop, &realStop) && Hook(module, "waveInReset", &Reset, &realReset) &&
+    return Hook(module, "waveInStop", &Stop, &realStop) &&
+           Hook(module, "waveInReset", &Reset, &realReset) &&
            Hook(module, "waveInClose", &Close, &realClose) &&
            Hook(module, "waveInUnprepareHeader", &Unprepare, &realUnprepare) &&
            Hook(module, "waveInAddBuffer", &AddBuffer, &realAddBuffer);
@@ -226,8 +232,8 @@ int TypeLibrary(const wchar_t* path) {
     }
     Check(library->GetTypeInfoCount() == 0, "no type descriptions");
     BSTR name = nullptr;
-    Check(SUCCEEDED(library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr)) && name != nullptr &&
-              std::wcscmp(name, L"PendraxWAVFlanger") == 0,
+    Check(SUCCEEDED(library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr)) &&
+              name != nullptr && std::wcscmp(name, L"PendraxWAVFlanger") == 0,
           "named PendraxWAVFlanger");
     SysFreeString(name);
     library->Release();
@@ -250,7 +256,8 @@ int Probe(const wchar_t* path) {
     using SnapshotFunction = void (*)(PendraxProbeSnapshot*);
     const auto atStaticInit = Export<SnapshotFunction>(module, "PendraxProbeAtStaticInit");
     const auto now = Export<SnapshotFunction>(module, "PendraxProbeNow");
-    const auto onTermination = Export<void (*)(PendraxProbeSink)>(module, "PendraxProbeOnStaticTermination");
+    const auto onTermination =
+        Export<void (*)(PendraxProbeSink)>(module, "PendraxProbeOnStaticTermination");
     if (atStaticInit == nullptr || now == nullptr || onTermination == nullptr) {
         Check(false, "probe exports");
         return Finish(module);
@@ -258,7 +265,8 @@ int Probe(const wchar_t* path) {
     PendraxProbeSnapshot snapshot{};
     atStaticInit(&snapshot);
     Check(snapshot.listsParked != 0, "the hook ran before static initialisation");
-    Check(snapshot.chainLength == 0 && snapshot.registered == 0, "DllMain ran after static initialisation");
+    Check(snapshot.chainLength == 0 && snapshot.registered == 0,
+          "DllMain ran after static initialisation");
     now(&snapshot);
     Check(snapshot.listsParked != 0, "the lists stay parked");
     Check(snapshot.chainLength == 1 && snapshot.registered != 0, "DllMain registered the module");

@@ -27,12 +27,9 @@ int RunFlange(int argc, char** argv) {
     const int result = WAVFlanger(input.c_str(), output.c_str());
     (void)std::fflush(stdout);
     switch (result) {
-        case PENDRAX_SUCCESS:
-            return kExitSuccess;
-        case PENDRAX_FLANGER_OPEN_FAILED:
-            return kExitOpenFailed;
-        default:
-            return kExitIoFailed;
+        case PENDRAX_SUCCESS: return kExitSuccess;
+        case PENDRAX_FLANGER_OPEN_FAILED: return kExitOpenFailed;
+        default: return kExitIoFailed;
     }
 }
 

@@ -32,16 +32,11 @@ const char* StartFailure(int code) {
         case PENDRAX_RECORDER_DEVICE_OPEN_FAILED:
             return "the capture device did not open (is there an audio input? "
                    "PENDRAX_CAPTURE_DEVICE names another ALSA device)";
-        case PENDRAX_RECORDER_QUEUE_FAILED:
-            return "the capture buffer could not be queued";
-        case PENDRAX_RECORDER_START_FAILED:
-            return "capture did not start";
-        case PENDRAX_RECORDER_FILE_FAILED:
-            return "the output file could not be created";
-        case PENDRAX_RECORDER_BUSY:
-            return "a recording is already in progress";
-        default:
-            return "unknown failure";
+        case PENDRAX_RECORDER_QUEUE_FAILED: return "the capture buffer could not be queued";
+        case PENDRAX_RECORDER_START_FAILED: return "capture did not start";
+        case PENDRAX_RECORDER_FILE_FAILED: return "the output file could not be created";
+        case PENDRAX_RECORDER_BUSY: return "a recording is already in progress";
+        default: return "unknown failure";
     }
 }
 
@@ -124,7 +119,8 @@ int RunRecord(int argc, char** argv) {
             break;
         }
         if (seconds > 0 && elapsed >= static_cast<double>(seconds) &&
-            (written >= seconds || elapsed >= static_cast<double>(seconds) + kLastBlockGraceSeconds)) {
+            (written >= seconds ||
+             elapsed >= static_cast<double>(seconds) + kLastBlockGraceSeconds)) {
             break;
         }
         const timespec pause{0, 100L * 1000 * 1000};

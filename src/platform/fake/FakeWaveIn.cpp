@@ -89,7 +89,8 @@ bool DeliverBlock(std::size_t count, unsigned char fill) {
     }
     WAVEHDR* header = fake.queued;
     fake.queued = nullptr;
-    std::memset(header->lpData, fill, count < header->dwBufferLength ? count : header->dwBufferLength);
+    std::memset(header->lpData, fill,
+                count < header->dwBufferLength ? count : header->dwBufferLength);
     header->dwBytesRecorded = static_cast<DWORD>(count);
     HandBack(header, guard);
     return true;

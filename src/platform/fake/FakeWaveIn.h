@@ -15,7 +15,7 @@ namespace fake_wave_in {
 
 struct Behaviour {
     MMRESULT openResult = MMSYSERR_NOERROR;
-    MMRESULT addResult = MMSYSERR_NOERROR;    // for the first queuing only
+    MMRESULT addResult = MMSYSERR_NOERROR;  // for the first queuing only
     MMRESULT startResult = MMSYSERR_NOERROR;
     // Bytes in the block that waveInStop hands back; negative: it keeps the buffer.
     int stopHandsBack = 6000;

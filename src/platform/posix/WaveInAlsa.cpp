@@ -55,7 +55,8 @@ struct WaveInDevice {
 
     void Notify(DWORD_PTR message, WAVEHDR* header) {
         if (callback != nullptr) {
-            callback(this, static_cast<UINT>(message), instance, reinterpret_cast<DWORD_PTR>(header), 0);
+            callback(this, static_cast<UINT>(message), instance,
+                     reinterpret_cast<DWORD_PTR>(header), 0);
         }
     }
 
@@ -159,11 +160,8 @@ MMRESULT Execute(WaveInDevice& device, Command command) {
                 device.Notify(WIM_DATA, header);
             }
             return MMSYSERR_NOERROR;
-        case Command::Close:
-            EndCapture(device);
-            return MMSYSERR_NOERROR;
-        case Command::None:
-            break;
+        case Command::Close: EndCapture(device); return MMSYSERR_NOERROR;
+        case Command::None: break;
     }
     return MMSYSERR_NOERROR;
 }
@@ -306,7 +304,8 @@ MMRESULT waveInOpen(HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format, 
     if (opened == nullptr) {
         return MMSYSERR_NOMEM;
     }
-    opened->callback = flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr;
+    opened->callback =
+        flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr;
     opened->instance = instance;
     opened->frameBytes = format->nBlockAlign;
     if (snd_pcm_open(&opened->pcm, name, SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0) {

@@ -1,8 +1,8 @@
 #include "Files.h"
 
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <cstdint>
 #include <cwchar>
@@ -38,7 +38,8 @@ std::string WidePathToNarrow(const PendraxWideChar* path) {
     const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL* const usedDefaultFlag = utf8 ? nullptr : &usedDefault;
-    const int size = WideCharToMultiByte(CP_ACP, flags, path, -1, nullptr, 0, nullptr, usedDefaultFlag);
+    const int size =
+        WideCharToMultiByte(CP_ACP, flags, path, -1, nullptr, 0, nullptr, usedDefaultFlag);
     if (size <= 1 || usedDefault) {
         return std::string();
     }
@@ -76,13 +77,14 @@ std::FILE* OpenForWritingUnlessSame(const std::string& name, std::FILE* input) {
     const bool onDisk = GetFileType(output) == FILE_TYPE_DISK;
     bool same = false;
     // Only disk files have an identity and a length to cut; devices are left as they are.
-    const bool refused = onDisk && (!SameFile(output, inputHandle, &same) || same ||
-                                    !SetEndOfFile(output));
+    const bool refused =
+        onDisk && (!SameFile(output, inputHandle, &same) || same || !SetEndOfFile(output));
     if (refused) {
         CloseHandle(output);
         return nullptr;
     }
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(output), _O_WRONLY | _O_BINARY);
+    const int descriptor =
+        _open_osfhandle(reinterpret_cast<intptr_t>(output), _O_WRONLY | _O_BINARY);
     if (descriptor == -1) {
         CloseHandle(output);
         return nullptr;
