@@ -28,9 +28,10 @@ int Report(const char* message, int result) {
     return result;
 }
 
-// Samples are little-endian in the file; swap on a big-endian host.
-void ToHostOrder(std::int16_t* samples,
-                 std::size_t count) {  // NOLINT(readability-non-const-parameter)
+// Samples are little-endian in the file; swap on a big-endian host (on a
+// little-endian one the samples are left as they are, hence not const).
+// NOLINTNEXTLINE(readability-non-const-parameter)
+void ToHostOrder(std::int16_t* samples, std::size_t count) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     for (std::size_t i = 0; i < count; ++i) {
         const auto value = static_cast<std::uint16_t>(samples[i]);
