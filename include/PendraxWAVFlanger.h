@@ -31,6 +31,13 @@ typedef char16_t PendraxWideChar;
 #define PENDRAX_API
 #endif
 
+/* The files the module reads and writes: a 44-byte header, then mono
+ * signed 16-bit samples at 8000 per second. A recording grows by one block
+ * of one second (16000 bytes) at a time. */
+#define PENDRAX_WAV_HEADER_BYTES 44
+#define PENDRAX_SAMPLE_RATE 8000
+#define PENDRAX_BLOCK_BYTES 16000
+
 /* Success, for WAVFlanger and SoundRecorderStart. */
 #define PENDRAX_SUCCESS 999
 

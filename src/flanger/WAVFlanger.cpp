@@ -71,7 +71,7 @@ int FlangeFile(BlockKernel kernel, const PendraxWideChar* inputPath,
     UseBuffer(input, inputBuffer.get());
 
     // Cleared first: an input shorter than the header gives its bytes and zeros.
-    unsigned char header[kWavHeaderBytes] = {};
+    unsigned char header[PENDRAX_WAV_HEADER_BYTES] = {};
     (void)std::fread(header, 1, sizeof header, input);
     if (std::ferror(input) != 0) {
         // Nothing readable: no output is created.

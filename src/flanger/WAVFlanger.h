@@ -7,7 +7,6 @@
 
 namespace pendrax {
 
-constexpr int kWavHeaderBytes = 44;
 constexpr int kFlangerBlockSamples = 1024;
 
 // The offset handed to the kernel for a block that starts at stream

@@ -35,7 +35,7 @@ struct RecorderState {
     // The last recording's final header, kept after its file is closed.
     // cppcheck-suppress unusedStructMember
     WavHeader header{};
-    const std::int32_t captureRate = 8000;
+    const std::int32_t captureRate = kSampleRate;
 
     Phase phase = Phase::Idle;
     bool stopping = false;     // stop has begun: the callback leaves everything alone

@@ -31,9 +31,9 @@ void Finalise(WavHeader& header, std::uint32_t blockCount) {
     header.formatSize = 16;
     header.formatCode = 1;
     header.channels = 1;
-    header.samplesPerSecond = 8000;
-    header.bytesPerSecond = 16000;
-    header.blockAlign = 2;
+    header.samplesPerSecond = kSampleRate;
+    header.bytesPerSecond = kSampleRate * kBytesPerSample;
+    header.blockAlign = kBytesPerSample;
     header.bitsPerSample = 16;
     SetTag(header.dataTag, "data");
     header.dataSize = dataBytes;

@@ -5,10 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "PendraxWAVFlanger.h"
+
 namespace pendrax::recorder {
 
-constexpr std::size_t kWavHeaderBytes = 44;
-constexpr std::uint32_t kBlockBytes = 16000;  // one second: 8000 samples of 2 bytes
+constexpr std::size_t kWavHeaderBytes = PENDRAX_WAV_HEADER_BYTES;
+constexpr std::uint32_t kSampleRate = PENDRAX_SAMPLE_RATE;
+constexpr std::uint32_t kBytesPerSample = 2;
+constexpr std::uint32_t kBlockBytes = PENDRAX_BLOCK_BYTES;  // one second
+static_assert(kBlockBytes == kSampleRate * kBytesPerSample, "a block is one second");
 // The most blocks the 32-bit size fields describe exactly.
 constexpr std::uint32_t kMaxBlocks = 268435;
 

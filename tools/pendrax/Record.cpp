@@ -54,10 +54,10 @@ bool ParseSeconds(const char* text, long& seconds) {
 // Whole blocks in the file so far, from its size.
 long BlocksWritten(const char* path) {
     struct stat info {};
-    if (::stat(path, &info) != 0 || info.st_size < 44) {
+    if (::stat(path, &info) != 0 || info.st_size < PENDRAX_WAV_HEADER_BYTES) {
         return 0;
     }
-    return static_cast<long>((info.st_size - 44) / 16000);
+    return static_cast<long>((info.st_size - PENDRAX_WAV_HEADER_BYTES) / PENDRAX_BLOCK_BYTES);
 }
 
 void InstallStopHandlers() {

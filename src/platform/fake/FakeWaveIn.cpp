@@ -4,6 +4,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "PendraxWAVFlanger.h"
+
 struct WaveInDevice {
     int unused = 0;
 };
@@ -114,7 +116,8 @@ MMRESULT waveInOpen(HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format, 
     std::unique_lock<std::mutex> guard(fake.lock);
     const bool wellFormed = device != nullptr && deviceId == WAVE_MAPPER && format != nullptr &&
                             format->wFormatTag == WAVE_FORMAT_PCM && format->nChannels == 1 &&
-                            format->nSamplesPerSec == 8000 && format->nAvgBytesPerSec == 16000 &&
+                            format->nSamplesPerSec == PENDRAX_SAMPLE_RATE &&
+                            format->nAvgBytesPerSec == PENDRAX_BLOCK_BYTES &&
                             format->nBlockAlign == 2 && format->wBitsPerSample == 16 &&
                             format->cbSize == 0 && flags == CALLBACK_FUNCTION && callback != 0;
     if (!wellFormed) {
