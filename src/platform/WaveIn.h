@@ -1,9 +1,16 @@
-// The wave-in capture operations the recorder is written against.
+// The wave-in capture service the recorder is written against: the system's
+// wave-in operations, with their names, types and meanings, provided by a
+// service of ours on every system, so that the recorder's callback always
+// runs on a thread the module owns and may re-queue and write files there.
 //
-// On Windows these are the system's own (winmm). Elsewhere this header
-// declares the same names, types and meanings, and one of two layers
-// defines them: the ALSA layer (posix/WaveInAlsa.cpp) in the module, or a
-// fake that tests drive by hand. The recorder compiles unchanged on both.
+// - Windows: win32/WaveInWinmm.cpp, over winmm opened with CALLBACK_EVENT,
+//   with several short driver buffers always queued.
+// - Elsewhere: posix/WaveInAlsa.cpp, over ALSA.
+// - Tests: fake/FakeWaveIn.cpp, driven by hand.
+//
+// The types and constants are the system's (mmsystem.h) on Windows and
+// declared here, at the same global names, elsewhere. The operations live
+// in pendrax::wavein, so they stand clear of winmm's own.
 #pragma once
 
 #if defined(_WIN32)
@@ -21,10 +28,6 @@ using DWORD = std::uint32_t;
 using DWORD_PTR = std::uintptr_t;
 using MMRESULT = UINT;
 using LPSTR = char*;
-
-// Opaque device handle; each layer defines the structure behind it.
-struct WaveInDevice;
-using HWAVEIN = WaveInDevice*;
 
 struct WAVEFORMATEX {
     WORD wFormatTag;
@@ -46,8 +49,6 @@ struct WAVEHDR {
     WAVEHDR* lpNext;
     DWORD_PTR reserved;
 };
-
-#define CALLBACK
 
 constexpr WORD WAVE_FORMAT_PCM = 1;
 constexpr UINT WAVE_MAPPER = static_cast<UINT>(-1);
@@ -77,8 +78,17 @@ constexpr MMRESULT WAVERR_BADFORMAT = 32;
 constexpr MMRESULT WAVERR_STILLPLAYING = 33;
 constexpr MMRESULT WAVERR_UNPREPARED = 34;
 
+#endif
+
+namespace pendrax::wavein {
+
+// An open device; each service defines the structure behind it.
+struct Device;
+using HWAVEIN = Device*;
+
 // The callback's form: device, message, the instance value given at open,
-// and two message parameters.
+// and two message parameters (for WIM_DATA, param1 is the WAVEHDR*). It runs
+// on the service's own thread, never inside a system callback.
 using WaveInCallback = void (*)(HWAVEIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR);
 
 // Opens a capture device (WAVE_MAPPER: the default input) in `format`.
@@ -87,12 +97,16 @@ using WaveInCallback = void (*)(HWAVEIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR);
 MMRESULT waveInOpen(HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
                     DWORD_PTR instance, DWORD flags);
 MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize);
-// Queues a prepared buffer; it is handed back full (or, on stop, with what
-// was recorded so far) through WIM_DATA with WHDR_DONE set.
+// Queues a prepared buffer. Queued buffers are filled in order, without a
+// gap between one and the next; each is handed back through WIM_DATA with
+// WHDR_DONE set once full.
 MMRESULT waveInAddBuffer(HWAVEIN device, WAVEHDR* header, UINT headerSize);
 MMRESULT waveInStart(HWAVEIN device);
-// Ends capture and hands back every queued buffer, the one in progress with
-// the bytes recorded so far.
+// Ends capture. Before it returns, the buffer in progress has been handed
+// back (its callback has run and returned) with the bytes recorded so far in
+// dwBytesRecorded; the other queued buffers stay queued. A capture that
+// ended by itself (the device went away) has already handed back its
+// buffer in progress, so a stop then hands back nothing.
 MMRESULT waveInStop(HWAVEIN device);
 // Ends capture and hands back every queued buffer, marked done.
 MMRESULT waveInReset(HWAVEIN device);
@@ -101,4 +115,4 @@ MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize)
 // WAVERR_STILLPLAYING while a buffer is still queued.
 MMRESULT waveInClose(HWAVEIN device);
 
-#endif
+}  // namespace pendrax::wavein

@@ -1,10 +1,13 @@
 // The recorder: SoundRecorderStart, the capture callback, SoundRecorderStop.
 //
 // One module-wide RecorderState. The exports run on the host's thread and the
-// callback on the capture service's; a mutex keeps them apart. The callback
-// holds it for its whole body, and SoundRecorderStop releases it while it
-// stops and closes the device, because the service may be waiting inside a
-// callback for that lock before it can complete the stop.
+// callback on the capture service's own thread; a mutex keeps them apart.
+// The callback holds it for its whole body, and SoundRecorderStop releases
+// it while it stops and closes the device, because the service hands back
+// the block in progress through the callback before the stop returns. That
+// block, the last partial second, is written like any other but not queued
+// again; once the device is closed no callback can come, and only then is
+// the header finalised and the file closed.
 #include "Recorder.h"
 
 #include <cstdint>
@@ -26,7 +29,7 @@ enum class Phase {
 
 struct RecorderState {
     std::FILE* file = nullptr;
-    HWAVEIN device = nullptr;
+    wavein::HWAVEIN device = nullptr;
     bool deviceOpen = false;
     WAVEHDR bufferHeader{};
     char captureBuffer[kBlockBytes] = {};
@@ -38,7 +41,7 @@ struct RecorderState {
     const std::int32_t captureRate = kSampleRate;
 
     Phase phase = Phase::Idle;
-    bool stopping = false;     // stop has begun: the callback leaves everything alone
+    bool stopping = false;     // stop has begun: a block handed back is not queued again
     bool writeFailed = false;  // a block could not be written: no more are
     std::mutex lock;
 };
@@ -98,14 +101,14 @@ void ResetBufferHeader() {
 // Stops capture and gives the device back. A platform that keeps a queued
 // buffer after a stop refuses to release it; a reset returns it, so the
 // device can always be closed.
-void CloseCaptureDevice(HWAVEIN device) {
-    waveInStop(device);
-    if (waveInUnprepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR)) ==
+void CloseCaptureDevice(wavein::HWAVEIN device) {
+    wavein::waveInStop(device);
+    if (wavein::waveInUnprepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR)) ==
         WAVERR_STILLPLAYING) {
-        waveInReset(device);
-        waveInUnprepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR));
+        wavein::waveInReset(device);
+        wavein::waveInUnprepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR));
     }
-    waveInClose(device);
+    wavein::waveInClose(device);
 }
 
 }  // namespace
@@ -120,33 +123,33 @@ int OpenCaptureDevice() {
     format.wBitsPerSample = 16;
     format.cbSize = 0;
 
-    HWAVEIN device = nullptr;
-    if (waveInOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&OnCaptureBlock), 0,
-                   CALLBACK_FUNCTION) != MMSYSERR_NOERROR) {
+    wavein::HWAVEIN device = nullptr;
+    if (wavein::waveInOpen(&device, WAVE_MAPPER, &format,
+                           reinterpret_cast<DWORD_PTR>(&OnCaptureBlock), 0,
+                           CALLBACK_FUNCTION) != MMSYSERR_NOERROR) {
         return PENDRAX_RECORDER_DEVICE_OPEN_FAILED;
     }
     state.device = device;
     state.deviceOpen = true;
     ResetBufferHeader();
-    waveInPrepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR));
-    if (waveInAddBuffer(device, &state.bufferHeader, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    wavein::waveInPrepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR));
+    if (wavein::waveInAddBuffer(device, &state.bufferHeader, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
         return PENDRAX_RECORDER_QUEUE_FAILED;
     }
-    if (waveInStart(device) != MMSYSERR_NOERROR) {
+    if (wavein::waveInStart(device) != MMSYSERR_NOERROR) {
         return PENDRAX_RECORDER_START_FAILED;
     }
     return kSuccess;
 }
 
-void CALLBACK OnCaptureBlock(HWAVEIN device, UINT message, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
+void OnCaptureBlock(wavein::HWAVEIN device, UINT message, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
     // The open and close notifications may come on the thread that holds the lock.
     if (message != WIM_DATA) {
         return;
     }
     std::lock_guard<std::mutex> guard(state.lock);
-    // Nothing to do once stop has begun, nor for a device that is not ours.
-    if (state.phase != Phase::Recording || state.stopping || !state.deviceOpen ||
-        device != state.device) {
+    // Nothing to do without a recording, nor for a device that is not ours.
+    if (state.phase != Phase::Recording || !state.deviceOpen || device != state.device) {
         return;
     }
     DWORD recorded = state.bufferHeader.dwBytesRecorded;
@@ -158,7 +161,9 @@ void CALLBACK OnCaptureBlock(HWAVEIN device, UINT message, DWORD_PTR, DWORD_PTR,
     // Silence, not whatever an earlier second left in the buffer.
     std::memset(state.writeBuffer + recorded, 0, kBlockBytes - recorded);
     state.bufferHeader.dwBytesRecorded = 0;
-    waveInAddBuffer(device, &state.bufferHeader, sizeof(WAVEHDR));
+    if (!state.stopping) {
+        wavein::waveInAddBuffer(device, &state.bufferHeader, sizeof(WAVEHDR));
+    }
 
     if (recorded == 0 || state.writeFailed ||
         static_cast<std::uint32_t>(state.blockCount) >= kMaxBlocks) {
@@ -202,14 +207,15 @@ extern "C" PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path) {
 }
 
 extern "C" PENDRAX_API int SoundRecorderStop(void) {
-    HWAVEIN device = nullptr;
+    wavein::HWAVEIN device = nullptr;
     bool deviceOpen = false;
     {
         std::lock_guard<std::mutex> guard(state.lock);
         if (state.phase != Phase::Recording || state.stopping) {
             return 0;
         }
-        // A callback under way has finished its block; later ones do nothing.
+        // A callback under way has finished its block; the one the stop
+        // hands back is written but not queued again.
         state.stopping = true;
         device = state.device;
         deviceOpen = state.deviceOpen;

@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "PendraxWAVFlanger.h"
 #include "TestSupport.h"
@@ -20,7 +22,36 @@ using pendrax_test::Wide;
 
 namespace {
 
-constexpr long kBlock = 16000;
+constexpr long kBlock = PENDRAX_BLOCK_BYTES;
+constexpr long kRate = PENDRAX_SAMPLE_RATE;
+
+std::vector<std::int16_t> Samples(const pendrax_test::Bytes& wav) {
+    std::vector<std::int16_t> samples;
+    for (std::size_t at = PENDRAX_WAV_HEADER_BYTES; at + 1 < wav.size(); at += 2) {
+        samples.push_back(static_cast<std::int16_t>(wav[at] | (wav[at + 1] << 8)));
+    }
+    return samples;
+}
+
+// The worst error of predicting each sample of a pure tone from the two
+// before it, x[n] = 2cos(w)x[n-1] - x[n-2]: at the first two samples of each
+// one-second block after the first (where a gap between blocks would show),
+// and everywhere else, up to `end`. The first few milliseconds are left out:
+// the sound server's resampler fades a new stream in.
+struct JoinErrors {
+    double atJoins = 0;
+    double elsewhere = 0;
+};
+JoinErrors PredictionErrors(const std::vector<std::int16_t>& x, std::size_t end, double hertz) {
+    const double twoCos = 2 * std::cos(2 * M_PI * hertz / kRate);
+    JoinErrors errors;
+    for (std::size_t n = 32; n < end && n < x.size(); ++n) {
+        const double error = std::fabs(x[n] - twoCos * x[n - 1] + x[n - 2]);
+        double& worst = n % kRate < 2 ? errors.atJoins : errors.elsewhere;
+        worst = std::max(worst, error);
+    }
+    return errors;
+}
 
 // A value from sox's stat report, whose lines read "Name:   value"; -1 when absent.
 double StatField(const std::string& stat, const std::string& field) {
@@ -31,13 +62,12 @@ double StatField(const std::string& stat, const std::string& field) {
 
 class LiveRecording : public ::testing::Test {
 protected:
-    // One tone for the whole suite. The null sink runs with a latency of
-    // seconds while nothing plays; a low-latency stream and a short wait
-    // bring it down, so blocks arrive on time.
+    // One tone for the whole suite, played into the sink whose monitor is
+    // recorded.
     static void SetUpTestSuite() {
         tones = new TempDir;
         const std::string tone = tones->File("tone.wav");
-        ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 " + tone + " synth 30 sine 440 vol 0.5"),
+        ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 " + tone + " synth 120 sine 440 vol 0.5"),
                   0);
         player = ::fork();
         ASSERT_GE(player, 0);
@@ -46,7 +76,7 @@ protected:
                      static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
     static void TearDownTestSuite() {
         if (player > 0) {
@@ -64,30 +94,65 @@ protected:
 TempDir* LiveRecording::tones = nullptr;
 pid_t LiveRecording::player = -1;
 
-TEST_F(LiveRecording, RecordsTheToneWithAnExactHeader) {
+// Eight and a half seconds: eight whole blocks joined without a gap, then
+// the second in progress at the stop, which holds the tone and then silence.
+TEST_F(LiveRecording, KeepsEverySampleOfTheTone) {
     const std::string path = dir.File("tone.wav");
+    const auto begin = std::chrono::steady_clock::now();
     ASSERT_EQ(SoundRecorderStart(Wide(path).c_str()), PENDRAX_SUCCESS);
-    std::this_thread::sleep_for(std::chrono::milliseconds(3300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(8500));
     const auto before = std::chrono::steady_clock::now();
     const int blocks = SoundRecorderStop();
-    const double stopMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before)
-            .count();
-    std::printf(
-        "[ figure ] SoundRecorderStop took %.2f ms (goal: under 100 ms); %d blocks in 3.3 s\n",
-        stopMs, blocks);
+    const auto after = std::chrono::steady_clock::now();
 
-    EXPECT_GE(blocks, 2);
-    EXPECT_LE(blocks, 4);
-    EXPECT_EQ(pendrax_test::ReadBytes(path).size(), static_cast<std::size_t>(44 + blocks * kBlock));
+    ASSERT_EQ(blocks, 9);
+    const pendrax_test::Bytes wav = pendrax_test::ReadBytes(path);
+    ASSERT_EQ(wav.size(), static_cast<std::size_t>(PENDRAX_WAV_HEADER_BYTES + blocks * kBlock));
     std::string info;
     ASSERT_EQ(RunCommand("soxi -s " + path, &info), 0) << info;  // sox reads the header
-    EXPECT_EQ(std::stol(info), blocks * 8000L);
+    EXPECT_EQ(std::stol(info), blocks * kRate);
     std::string stat;
-    // The first block may start mid-way into the stream: look at the last second.
-    ASSERT_EQ(RunCommand("sox " + path + " -n trim -1 stat", &stat), 0) << stat;
+    ASSERT_EQ(RunCommand("sox " + path + " -n trim 1 1 stat", &stat), 0) << stat;
     EXPECT_NEAR(StatField(stat, "Rough   frequency"), 440, 15) << stat;
     EXPECT_NEAR(StatField(stat, "RMS     amplitude"), 0.3535, 0.03) << stat;
+
+    const std::vector<std::int16_t> samples = Samples(wav);
+    const auto lastBlock = static_cast<std::size_t>((blocks - 1) * kRate);
+    std::size_t end = samples.size();
+    while (end > lastBlock && samples[end - 1] == 0) {
+        --end;
+    }
+    EXPECT_GT(end, lastBlock + kRate / 4) << "the last second holds the tone";
+    EXPECT_LT(end, samples.size() - kRate / 4) << "and then silence";
+
+    const JoinErrors errors = PredictionErrors(samples, lastBlock, 440);
+    const double seconds = std::chrono::duration<double>(before - begin).count();
+    const double stopMs = std::chrono::duration<double, std::milli>(after - before).count();
+    std::printf(
+        "[ figure ] first frame %.3f s after SoundRecorderStart (goal: at most 0.3 s); "
+        "SoundRecorderStop took %.2f ms (goal: under 100 ms)\n",
+        seconds - static_cast<double>(end) / kRate, stopMs);
+    std::printf("[ figure ] worst prediction error at %d one-second joins %.0f, elsewhere %.0f\n",
+                blocks - 2, errors.atJoins, errors.elsewhere);
+    EXPECT_LE(errors.atJoins, errors.elsewhere) << "a gap or an overlap where two blocks meet";
+    EXPECT_LT(errors.elsewhere, 2000) << "the tone is not steady";
+}
+
+// --seconds N gives N blocks, whenever the first audio arrives.
+TEST_F(LiveRecording, TheHostRecordsTheSecondsAskedFor) {
+    int exact = 0;
+    for (int run = 0; run < 10; ++run) {
+        const std::string path = dir.File("timed.wav");
+        std::string output;
+        ASSERT_EQ(
+            RunCommand(std::string(PENDRAX_HOST) + " record '" + path + "' --seconds 3", &output),
+            0)
+            << output;
+        exact += pendrax_test::ReadBytes(path).size() ==
+                 static_cast<std::size_t>(PENDRAX_WAV_HEADER_BYTES + 3 * kBlock);
+    }
+    std::printf("[ figure ] --seconds 3 gave 3 blocks in %d runs of 10\n", exact);
+    EXPECT_EQ(exact, 10);
 }
 
 // The host, not a fork of this process: the sound server's client library

@@ -86,16 +86,39 @@ TEST_F(Recorder, BlocksHandedBackAreAppendedAndCounted) {
         EXPECT_EQ(Bytes(sofar.begin(), sofar.begin() + 44), CanonicalHeader((k + 1) * kBlock));
     }
     EXPECT_EQ(SoundRecorderStop(), 3);
-    // The block the stop hands back is not written: the file holds whole blocks.
     EXPECT_EQ(File(), Recording({0x11, 0x22, 0x33}));
     EXPECT_EQ(Tail(fake_wave_in::Calls(), 4),
               (Calls{"add", "add", "add", "stop", "unprepare", "close"}));
 }
 
-TEST_F(Recorder, StartAndStopWithNoBlockGiveAnEmptyWav) {
-    ASSERT_EQ(Start(), PENDRAX_SUCCESS);
-    EXPECT_EQ(SoundRecorderStop(), 0);
-    EXPECT_EQ(File(), Recording({}));
+// The second in progress at the stop is kept: the samples recorded so far,
+// then silence, counted as a block; with no whole sample there is no block.
+TEST_F(Recorder, StopKeepsTheSecondInProgress) {
+    for (const int recorded : {0, 1, 2, 6000, 15998, 16000}) {
+        for (const bool earlierBlock : {false, true}) {
+            SCOPED_TRACE(recorded);
+            fake_wave_in::Behaviour behaviour;
+            behaviour.stopHandsBack = recorded;
+            fake_wave_in::Reset(behaviour);
+            ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+            Bytes expected = Recording({});
+            if (earlierBlock) {
+                ASSERT_TRUE(fake_wave_in::DeliverBlock(kBlock, 0x11));
+                expected = Recording({0x11});
+            }
+            const auto kept = static_cast<std::size_t>(recorded - recorded % 2);
+            if (kept > 0) {
+                expected.insert(expected.end(), kept, 0x5A);
+                expected.insert(expected.end(), kBlock - kept, 0);
+            }
+            const int blocks = (earlierBlock ? 1 : 0) + (kept > 0 ? 1 : 0);
+            const Bytes header = CanonicalHeader(static_cast<std::uint32_t>(blocks * kBlock));
+            std::copy(header.begin(), header.end(), expected.begin());
+            EXPECT_EQ(SoundRecorderStop(), blocks);
+            EXPECT_EQ(File(), expected);
+            EXPECT_FALSE(fake_wave_in::BufferQueued()) << "nothing is queued once the stop began";
+        }
+    }
 }
 
 TEST_F(Recorder, DeviceFailuresLeaveAFileThatStopFinishes) {

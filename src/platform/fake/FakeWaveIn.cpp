@@ -6,11 +6,18 @@
 
 #include "PendraxWAVFlanger.h"
 
-struct WaveInDevice {
+namespace pendrax::wavein {
+struct Device {
     int unused = 0;
 };
+}  // namespace pendrax::wavein
 
 namespace fake_wave_in {
+
+using pendrax::wavein::HWAVEIN;
+using pendrax::wavein::WaveInCallback;
+using WaveInDevice = pendrax::wavein::Device;
+
 namespace {
 
 struct FakeState {
@@ -108,6 +115,8 @@ void SendMessage(UINT message) {
 }
 
 }  // namespace fake_wave_in
+
+namespace pendrax::wavein {
 
 using namespace fake_wave_in;
 
@@ -250,3 +259,5 @@ MMRESULT waveInClose(HWAVEIN device) {
     notify(&fake.device, WIM_CLOSE, instance, 0, 0);
     return MMSYSERR_NOERROR;
 }
+
+}  // namespace pendrax::wavein

@@ -17,8 +17,9 @@ struct Behaviour {
     MMRESULT openResult = MMSYSERR_NOERROR;
     MMRESULT addResult = MMSYSERR_NOERROR;  // for the first queuing only
     MMRESULT startResult = MMSYSERR_NOERROR;
-    // Bytes in the block that waveInStop hands back; negative: it keeps the buffer.
-    int stopHandsBack = 6000;
+    // Bytes recorded (0x5A each) in the block that waveInStop hands back;
+    // negative: it keeps the buffer.
+    int stopHandsBack = 0;
 };
 
 // Forgets the log and sets how the next device behaves. No device may be open.

@@ -1,241 +1,221 @@
-// The wave-in operations over ALSA.
+// The wave-in service over ALSA.
 //
-// Each open device has one capture thread, the only one that touches the
-// PCM. The API functions hand it commands (start, stop, reset, close) and
-// wait for it to carry them out; buffers are queued under a mutex. The
-// thread reads without blocking and sleeps in poll() on the PCM's
-// descriptors and an eventfd, so a command wakes it at once, never after the
-// read in progress.
+// The service thread is the only one that touches the PCM. It reads without
+// blocking and sleeps in poll() on the PCM's descriptors and an eventfd, so
+// a command wakes it at once, never after the read in progress. A capture
+// that cannot go on (the device or sound server gone, an overrun that does
+// not recover, poll() failing) ends quietly: the buffer in progress goes
+// back with what it holds, and the thread waits for commands without
+// spinning. ALSA's own error messages are silenced while a device is open:
+// the recorder reports what matters through its results.
 #include <alsa/asoundlib.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <condition_variable>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 
-#include "WaveIn.h"
+#include "WaveInService.h"
 
+namespace pendrax::wavein {
 namespace {
 
-constexpr int kMaxQueued = 16;
 constexpr int kMaxPollDescriptors = 8;
-// How much audio ALSA may hold for us between reads: generous, because a
-// sound server may hand over seconds at once when a stream starts. Periods
-// are short so blocks come back on time; commands wait for neither, since
-// the thread sleeps in poll() with a wake-up.
+// How much audio ALSA holds for us between reads. While the recorder's
+// callback writes a block, nothing is read; three seconds let a write stall
+// for well over a second and lose nothing. Periods are short so blocks come
+// back on time; commands wait for neither, since the thread sleeps in poll()
+// with a wake-up.
 constexpr unsigned kBufferMicroseconds = 3000000;
 constexpr unsigned kPeriodMicroseconds = 50000;
+// Overruns in a row, with no audio between them, after which capture ends.
+constexpr int kMaxRecoveries = 3;
+// The most read in one go: one period at 8000 Hz mono 16-bit, with room to spare.
+constexpr std::size_t kReadBytes = 4096;
 
-enum class Command { None, Start, Stop, Reset, Close };
+// ALSA prints its errors on stderr unless a handler takes them. The module's
+// callers learn of failures from results, so while any device is open the
+// handler drops them; the last close puts the default back.
+std::mutex quietLock;
+int quietDevices = 0;
+
+extern "C" void Quiet(const char*, int, const char*, int, const char*, ...) {}
+
+void BeQuiet() {
+    std::lock_guard<std::mutex> guard(quietLock);
+    if (quietDevices++ == 0) {
+        snd_lib_error_set_handler(Quiet);
+    }
+}
+
+void StopBeingQuiet() {
+    std::lock_guard<std::mutex> guard(quietLock);
+    if (--quietDevices == 0) {
+        snd_lib_error_set_handler(nullptr);
+    }
+}
 
 }  // namespace
 
-struct WaveInDevice {
+struct AlsaDevice final : Device {
     snd_pcm_t* pcm = nullptr;
     int wakeFd = -1;
-    WaveInCallback callback = nullptr;
-    DWORD_PTR instance = 0;
     unsigned frameBytes = 2;
-    std::thread thread;
+    bool running = false;  // touched by the service thread only
+    int recoveries = 0;    // recoveries since audio last arrived
 
-    std::mutex lock;
-    std::condition_variable changed;
-    WAVEHDR* queue[kMaxQueued] = {};
-    int queueHead = 0;
-    int queueCount = 0;
-    Command command = Command::None;
-    MMRESULT commandResult = MMSYSERR_NOERROR;
-    bool running = false;  // touched by the capture thread only
-
-    void Notify(DWORD_PTR message, WAVEHDR* header) {
-        if (callback != nullptr) {
-            callback(this, static_cast<UINT>(message), instance,
-                     reinterpret_cast<DWORD_PTR>(header), 0);
+    AlsaDevice() { BeQuiet(); }
+    ~AlsaDevice() override {
+        StopBeingQuiet();
+        if (pcm != nullptr) {
+            snd_pcm_close(pcm);
+        }
+        if (wakeFd >= 0) {
+            ::close(wakeFd);
         }
     }
 
-    void Wake() const {
+    void Wake() override {
         const std::uint64_t one = 1;
         // A full counter still wakes the thread, so a failed write is harmless.
         [[maybe_unused]] const ssize_t written = ::write(wakeFd, &one, sizeof one);
     }
+
+    // Reads what the PCM has into the queued buffers. False when capture
+    // cannot go on.
+    bool ReadAvailable() {
+        const snd_pcm_sframes_t available = snd_pcm_avail_update(pcm);
+        if (available < 0) {
+            return Recover(static_cast<int>(available));
+        }
+        char bytes[kReadBytes];
+        for (;;) {
+            std::size_t room = Room();
+            room = room < sizeof bytes ? room : sizeof bytes;
+            const snd_pcm_uframes_t frames = room / frameBytes;
+            if (frames == 0) {
+                return true;
+            }
+            const snd_pcm_sframes_t got = snd_pcm_readi(pcm, bytes, frames);
+            if (got == -EAGAIN || got == 0) {
+                return true;
+            }
+            if (got < 0) {
+                return Recover(static_cast<int>(got));
+            }
+            recoveries = 0;
+            Deliver(bytes, static_cast<std::size_t>(got) * frameBytes);
+        }
+    }
+
+    // An overrun or a suspend: start again, unless starting again brings no
+    // audio time after time; any other error ends capture.
+    bool Recover(int error) {
+        return ++recoveries <= kMaxRecoveries && snd_pcm_recover(pcm, error, 1) >= 0 &&
+               snd_pcm_start(pcm) >= 0;
+    }
+
+    void EndCapture() {
+        if (running) {
+            snd_pcm_drop(pcm);
+            snd_pcm_prepare(pcm);
+            running = false;
+        }
+    }
+
+    // The device cannot go on: what was recorded goes back, and the thread
+    // waits for commands only.
+    void CaptureEnded() {
+        EndCapture();
+        HandBackFront();
+    }
+
+    MMRESULT Execute(Command command) override {
+        switch (command) {
+            case Command::Start:
+                if (!running) {
+                    if (snd_pcm_state(pcm) != SND_PCM_STATE_PREPARED && snd_pcm_prepare(pcm) < 0) {
+                        return MMSYSERR_ERROR;
+                    }
+                    if (snd_pcm_start(pcm) < 0) {
+                        return MMSYSERR_ERROR;
+                    }
+                    running = true;
+                }
+                return MMSYSERR_NOERROR;
+            case Command::Stop:
+                // The buffer in progress goes back with what it holds so far.
+                if (running) {
+                    ReadAvailable();
+                    EndCapture();
+                    HandBackFront();
+                }
+                return MMSYSERR_NOERROR;
+            case Command::Reset:
+                if (running) {
+                    ReadAvailable();
+                    EndCapture();
+                }
+                HandBackAll();
+                return MMSYSERR_NOERROR;
+            case Command::Close: EndCapture(); return MMSYSERR_NOERROR;
+            case Command::None: break;
+        }
+        return MMSYSERR_NOERROR;
+    }
+
+    void Run() override {
+        pollfd descriptors[kMaxPollDescriptors + 1];
+        descriptors[0] = pollfd{wakeFd, POLLIN, 0};
+        int pcmCount = snd_pcm_poll_descriptors(pcm, descriptors + 1, kMaxPollDescriptors);
+        if (pcmCount < 0) {
+            pcmCount = 0;
+        }
+        for (;;) {
+            const Command command = PendingCommand();
+            if (command != Command::None) {
+                Complete(Execute(command));
+                if (command == Command::Close) {
+                    return;
+                }
+                continue;
+            }
+            // With no buffer queued the PCM is not watched: ALSA keeps the audio.
+            const bool capturing = running && AnyQueued();
+            const nfds_t count = 1 + (capturing ? static_cast<nfds_t>(pcmCount) : 0);
+            for (nfds_t k = 0; k < count; ++k) {
+                descriptors[k].revents = 0;
+            }
+            if (::poll(descriptors, count, -1) < 0) {
+                if (errno != EINTR && running) {
+                    CaptureEnded();
+                }
+                continue;
+            }
+            if (descriptors[0].revents & POLLIN) {
+                std::uint64_t ignored = 0;
+                [[maybe_unused]] const ssize_t got = ::read(wakeFd, &ignored, sizeof ignored);
+            }
+            if (capturing) {
+                unsigned short events = 0;
+                snd_pcm_poll_descriptors_revents(pcm, descriptors + 1,
+                                                 static_cast<unsigned>(pcmCount), &events);
+                // An overrun or a lost server shows in the state, not always
+                // in the events: the descriptors stay readable and poll()
+                // returns at once, so it is dealt with here.
+                if ((events != 0 || snd_pcm_avail_update(pcm) < 0) && !ReadAvailable()) {
+                    CaptureEnded();
+                }
+            }
+        }
+    }
 };
 
 namespace {
-
-// Removes the oldest queued buffer and marks it done; null when none.
-WAVEHDR* TakeFront(WaveInDevice& device) {
-    std::lock_guard<std::mutex> guard(device.lock);
-    if (device.queueCount == 0) {
-        return nullptr;
-    }
-    WAVEHDR* header = device.queue[device.queueHead];
-    device.queueHead = (device.queueHead + 1) % kMaxQueued;
-    --device.queueCount;
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-    return header;
-}
-
-WAVEHDR* Front(WaveInDevice& device) {
-    std::lock_guard<std::mutex> guard(device.lock);
-    return device.queueCount == 0 ? nullptr : device.queue[device.queueHead];
-}
-
-void HandBackFront(WaveInDevice& device) {
-    if (WAVEHDR* header = TakeFront(device)) {
-        device.Notify(WIM_DATA, header);
-    }
-}
-
-// Reads what the PCM has into the front buffer, handing it back when full.
-// Returns false when capture cannot go on.
-bool ReadAvailable(WaveInDevice& device) {
-    WAVEHDR* header = Front(device);
-    if (header == nullptr) {
-        return true;
-    }
-    const DWORD room = header->dwBufferLength - header->dwBytesRecorded;
-    const snd_pcm_uframes_t frames = room / device.frameBytes;
-    if (frames > 0) {
-        snd_pcm_sframes_t got =
-            snd_pcm_readi(device.pcm, header->lpData + header->dwBytesRecorded, frames);
-        if (got == -EAGAIN) {
-            return true;
-        }
-        if (got < 0) {
-            // An overrun or a suspend: start again; anything else ends capture.
-            return snd_pcm_recover(device.pcm, static_cast<int>(got), 1) >= 0 &&
-                   snd_pcm_start(device.pcm) >= 0;
-        }
-        header->dwBytesRecorded += static_cast<DWORD>(got) * device.frameBytes;
-    }
-    if (header->dwBufferLength - header->dwBytesRecorded < device.frameBytes) {
-        HandBackFront(device);
-    }
-    return true;
-}
-
-void EndCapture(WaveInDevice& device) {
-    if (device.running) {
-        snd_pcm_drop(device.pcm);
-        snd_pcm_prepare(device.pcm);
-        device.running = false;
-    }
-}
-
-MMRESULT Execute(WaveInDevice& device, Command command) {
-    switch (command) {
-        case Command::Start:
-            if (!device.running) {
-                if (snd_pcm_state(device.pcm) != SND_PCM_STATE_PREPARED &&
-                    snd_pcm_prepare(device.pcm) < 0) {
-                    return MMSYSERR_ERROR;
-                }
-                if (snd_pcm_start(device.pcm) < 0) {
-                    return MMSYSERR_ERROR;
-                }
-                device.running = true;
-            }
-            return MMSYSERR_NOERROR;
-        case Command::Stop:
-            // The buffer in progress goes back with what it holds so far.
-            if (device.running) {
-                ReadAvailable(device);
-                EndCapture(device);
-                HandBackFront(device);
-            }
-            return MMSYSERR_NOERROR;
-        case Command::Reset:
-            if (device.running) {
-                ReadAvailable(device);
-                EndCapture(device);
-            }
-            while (WAVEHDR* header = TakeFront(device)) {
-                device.Notify(WIM_DATA, header);
-            }
-            return MMSYSERR_NOERROR;
-        case Command::Close: EndCapture(device); return MMSYSERR_NOERROR;
-        case Command::None: break;
-    }
-    return MMSYSERR_NOERROR;
-}
-
-void CaptureLoop(WaveInDevice* device) {
-    pollfd descriptors[kMaxPollDescriptors + 1];
-    descriptors[0] = pollfd{device->wakeFd, POLLIN, 0};
-    int pcmCount = snd_pcm_poll_descriptors(device->pcm, descriptors + 1, kMaxPollDescriptors);
-    if (pcmCount < 0) {
-        pcmCount = 0;
-    }
-    for (;;) {
-        Command command = Command::None;
-        bool buffered = false;
-        {
-            std::lock_guard<std::mutex> guard(device->lock);
-            command = device->command;
-            buffered = device->queueCount > 0;
-        }
-        if (command != Command::None) {
-            const MMRESULT result = Execute(*device, command);
-            {
-                std::lock_guard<std::mutex> guard(device->lock);
-                device->commandResult = result;
-                device->command = Command::None;
-            }
-            device->changed.notify_all();
-            if (command == Command::Close) {
-                return;
-            }
-            continue;
-        }
-        // With no buffer queued the PCM is not watched: the audio is dropped.
-        const bool capturing = device->running && buffered;
-        const nfds_t count = 1 + (capturing ? static_cast<nfds_t>(pcmCount) : 0);
-        for (nfds_t k = 0; k < count; ++k) {
-            descriptors[k].revents = 0;
-        }
-        if (::poll(descriptors, count, -1) < 0 && errno != EINTR) {
-            continue;
-        }
-        if (descriptors[0].revents & POLLIN) {
-            std::uint64_t ignored = 0;
-            [[maybe_unused]] const ssize_t got = ::read(device->wakeFd, &ignored, sizeof ignored);
-        }
-        if (capturing) {
-            unsigned short events = 0;
-            snd_pcm_poll_descriptors_revents(device->pcm, descriptors + 1,
-                                             static_cast<unsigned>(pcmCount), &events);
-            if (events != 0 && !ReadAvailable(*device)) {
-                // The device went away: hand back what was recorded and stop.
-                EndCapture(*device);
-                HandBackFront(*device);
-            }
-        }
-    }
-}
-
-// Hands a command to the capture thread and waits until it is carried out.
-MMRESULT Send(WaveInDevice* device, Command command) {
-    if (device == nullptr) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (std::this_thread::get_id() == device->thread.get_id()) {
-        // From inside a callback: the thread is ours and between reads.
-        return command == Command::Close ? MMSYSERR_ERROR : Execute(*device, command);
-    }
-    std::unique_lock<std::mutex> guard(device->lock);
-    device->changed.wait(guard, [device] { return device->command == Command::None; });
-    device->command = command;
-    device->Wake();
-    device->changed.wait(guard, [device] { return device->command == Command::None; });
-    return device->commandResult;
-}
 
 snd_pcm_format_t SampleFormat(const WAVEFORMATEX& format) {
     if (format.wBitsPerSample == 8) {
@@ -265,16 +245,6 @@ bool Configure(snd_pcm_t* pcm, snd_pcm_format_t sampleFormat, unsigned channels,
            snd_pcm_hw_params(pcm, params) >= 0;
 }
 
-void Destroy(WaveInDevice* device) {
-    if (device->pcm != nullptr) {
-        snd_pcm_close(device->pcm);
-    }
-    if (device->wakeFd >= 0) {
-        ::close(device->wakeFd);
-    }
-    delete device;
-}
-
 }  // namespace
 
 MMRESULT waveInOpen(HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
@@ -300,113 +270,29 @@ MMRESULT waveInOpen(HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format, 
         name = "default";
     }
 
-    WaveInDevice* opened = new (std::nothrow) WaveInDevice;
+    std::unique_ptr<AlsaDevice> opened(new (std::nothrow) AlsaDevice);
     if (opened == nullptr) {
         return MMSYSERR_NOMEM;
     }
-    opened->callback =
-        flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr;
-    opened->instance = instance;
+    opened->SetCallback(
+        opened.get(),
+        flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr,
+        instance);
     opened->frameBytes = format->nBlockAlign;
     if (snd_pcm_open(&opened->pcm, name, SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0) {
         opened->pcm = nullptr;
-        Destroy(opened);
         return MMSYSERR_BADDEVICEID;
     }
     if (!Configure(opened->pcm, sampleFormat, format->nChannels, format->nSamplesPerSec)) {
-        Destroy(opened);
         return WAVERR_BADFORMAT;
     }
     opened->wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (opened->wakeFd < 0) {
-        Destroy(opened);
+    if (opened->wakeFd < 0 || !opened->StartThread()) {
         return MMSYSERR_NOMEM;
     }
-    try {
-        opened->thread = std::thread(CaptureLoop, opened);
-    } catch (const std::system_error&) {
-        Destroy(opened);
-        return MMSYSERR_NOMEM;
-    }
-    *device = opened;
-    opened->Notify(WIM_OPEN, nullptr);
+    *device = opened.release();
+    (*device)->Notify(WIM_OPEN, nullptr);
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize) {
-    if (device == nullptr) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (header == nullptr || headerSize < sizeof(WAVEHDR) || header->lpData == nullptr) {
-        return MMSYSERR_INVALPARAM;
-    }
-    std::lock_guard<std::mutex> guard(device->lock);
-    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize) {
-    if (device == nullptr) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (header == nullptr || headerSize < sizeof(WAVEHDR)) {
-        return MMSYSERR_INVALPARAM;
-    }
-    std::lock_guard<std::mutex> guard(device->lock);
-    if (header->dwFlags & WHDR_INQUEUE) {
-        return WAVERR_STILLPLAYING;
-    }
-    header->dwFlags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT waveInAddBuffer(HWAVEIN device, WAVEHDR* header, UINT headerSize) {
-    if (device == nullptr) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (header == nullptr || headerSize < sizeof(WAVEHDR)) {
-        return MMSYSERR_INVALPARAM;
-    }
-    std::lock_guard<std::mutex> guard(device->lock);
-    if (!(header->dwFlags & WHDR_PREPARED)) {
-        return WAVERR_UNPREPARED;
-    }
-    if (header->dwFlags & WHDR_INQUEUE) {
-        return WAVERR_STILLPLAYING;
-    }
-    if (device->queueCount == kMaxQueued) {
-        return MMSYSERR_NOMEM;
-    }
-    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-    header->dwBytesRecorded = 0;
-    device->queue[(device->queueHead + device->queueCount) % kMaxQueued] = header;
-    ++device->queueCount;
-    device->Wake();
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT waveInStart(HWAVEIN device) { return Send(device, Command::Start); }
-
-MMRESULT waveInStop(HWAVEIN device) { return Send(device, Command::Stop); }
-
-MMRESULT waveInReset(HWAVEIN device) { return Send(device, Command::Reset); }
-
-MMRESULT waveInClose(HWAVEIN device) {
-    if (device == nullptr) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    {
-        std::lock_guard<std::mutex> guard(device->lock);
-        if (device->queueCount > 0) {
-            return WAVERR_STILLPLAYING;
-        }
-    }
-    const MMRESULT result = Send(device, Command::Close);
-    if (result != MMSYSERR_NOERROR) {
-        return result;
-    }
-    device->thread.join();
-    device->Notify(WIM_CLOSE, nullptr);
-    Destroy(device);
-    return MMSYSERR_NOERROR;
-}
+}  // namespace pendrax::wavein
