@@ -5,18 +5,16 @@
 //   exports DLL                 exports by name and ordinal agree; null paths refused;
 //                               prints the ANSI code page
 //   flange DLL IN OUT           prints WAVFlanger's result after the module's own line
-//   record DLL OUT SECONDS      records for SECONDS, prints the block count and the
-//                               results of the module's own stop, release and close
+//   record DLL OUT MS           records for MS milliseconds; prints the block count,
+//                               how long it recorded and how long the stop took
 //   typelib DLL                 the type library resource as the system loads it
 //   probe DLL                   load order seen by a probe copy of the module
 //   probe-refused DLL           a refused framework initialisation fails the load
 //
 // Exit status 0 when the scenario behaved, 1 when it did not, 2 for usage.
 #include <windows.h>
-#include <mmsystem.h>
 #include <oleauto.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -97,103 +95,9 @@ int Flange(const wchar_t* path, const wchar_t* input, const wchar_t* output) {
     return Finish(module);
 }
 
-// The module's calls into winmm, seen through its import table: what stop,
-// release and close returned, and whether a buffer was queued once the stop
-// had begun.
-namespace capture {
-
-using OneHandle = MMRESULT(WINAPI*)(HWAVEIN);
-using WithHeader = MMRESULT(WINAPI*)(HWAVEIN, LPWAVEHDR, UINT);
-
-OneHandle realStop = nullptr;
-OneHandle realReset = nullptr;
-OneHandle realClose = nullptr;
-WithHeader realUnprepare = nullptr;
-WithHeader realAddBuffer = nullptr;
-
-std::atomic<bool> stopBegun{false};
-std::atomic<int> addsAfterStop{0};
-
-MMRESULT WINAPI Stop(HWAVEIN device) {
-    stopBegun = true;
-    const MMRESULT result = realStop(device);
-    std::printf("waveInStop %u\n", result);
-    return result;
-}
-MMRESULT WINAPI Reset(HWAVEIN device) {
-    const MMRESULT result = realReset(device);
-    std::printf("waveInReset %u\n", result);
-    return result;
-}
-MMRESULT WINAPI Close(HWAVEIN device) {
-    const MMRESULT result = realClose(device);
-    std::printf("waveInClose %u\n", result);
-    return result;
-}
-MMRESULT WINAPI Unprepare(HWAVEIN device, LPWAVEHDR header, UINT size) {
-    const MMRESULT result = realUnprepare(device, header, size);
-    std::printf("waveInUnprepareHeader %u\n", result);
-    return result;
-}
-MMRESULT WINAPI AddBuffer(HWAVEIN device, LPWAVEHDR header, UINT size) {
-    if (stopBegun) {
-        ++addsAfterStop;
-    }
-    return realAddBuffer(device, header, size);
-}
-
-// Points the module's import of `name` from winmm at `hook`; the import's
-// old target goes to `*real`.
-template <typename Function>
-bool Hook(HMODULE module, const char* name, Function hook, Function* real) {
-    auto* const base = reinterpret_cast<unsigned char*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* import =
-             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-         import->Name != 0; ++import) {
-        if (_stricmp(reinterpret_cast<const char*>(base + import->Name), "winmm.dll") != 0) {
-            continue;
-        }
-        const auto* names =
-            reinterpret_cast<const IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
-                continue;
-            }
-            const auto* byName =
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0) {
-                continue;
-            }
-            DWORD protection = 0;
-            if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
-                                &protection)) {
-                return false;
-            }
-            *real = reinterpret_cast<Function>(slots->u1.Function);
-            slots->u1.Function = reinterpret_cast<decltype(slots->u1.Function)>(hook);
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
-            return true;
-        }
-    }
-    return false;
-}
-
-bool HookAll(HMODULE module) {
-    return Hook(module, "waveInStop", &Stop, &realStop) &&
-           Hook(module, "waveInReset", &Reset, &realReset) &&
-           Hook(module, "waveInClose", &Close, &realClose) &&
-           Hook(module, "waveInUnprepareHeader", &Unprepare, &realUnprepare) &&
-           Hook(module, "waveInAddBuffer", &AddBuffer, &realAddBuffer);
-}
-
-}  // namespace capture
-
-int Record(const wchar_t* path, const wchar_t* output, int seconds) {
+// Records for `milliseconds`, then prints the start's result, the block
+// count, and how long the recording ran and the stop took.
+int Record(const wchar_t* path, const wchar_t* output, int milliseconds) {
     HMODULE module = Load(path);
     if (module == nullptr) {
         return 1;
@@ -201,14 +105,24 @@ int Record(const wchar_t* path, const wchar_t* output, int seconds) {
     const auto start = Export<StartFunction>(module, "SoundRecorderStart");
     const auto stop = Export<StopFunction>(module, "SoundRecorderStop");
     Check(start != nullptr && stop != nullptr, "recorder exports");
-    Check(capture::HookAll(module), "the module imports the wave-in calls from winmm");
-    if (start != nullptr && stop != nullptr && failures == 0) {
+    if (start != nullptr && stop != nullptr) {
+        LARGE_INTEGER frequency{};
+        LARGE_INTEGER begin{};
+        LARGE_INTEGER before{};
+        LARGE_INTEGER after{};
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&begin);
         const int started = start(output);
-        std::printf("start %d\n", started);
-        std::fflush(stdout);
-        Sleep(static_cast<DWORD>(seconds) * 1000 + 300);
-        std::printf("blocks %d\n", stop());
-        std::printf("queued after stop %d\n", capture::addsAfterStop.load());
+        Sleep(static_cast<DWORD>(milliseconds));
+        QueryPerformanceCounter(&before);
+        const int blocks = stop();
+        QueryPerformanceCounter(&after);
+        const auto ms = [&](LARGE_INTEGER from, LARGE_INTEGER to) {
+            return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
+                   static_cast<double>(frequency.QuadPart);
+        };
+        std::printf("start %d\nblocks %d\nrecorded-ms %.1f\nstop-ms %.2f\n", started, blocks,
+                    ms(begin, before), ms(before, after));
         Check(started == 999, "SoundRecorderStart is 999");
     }
     return Finish(module);
