@@ -177,6 +177,28 @@ TEST_F(LiveRecording, AKilledRecordingLeavesAReadableFile) {
     ASSERT_EQ(RunCommand("sox " + path + " -n stat", &stat), 0) << stat;
 }
 
+// A host that unloads the library mid-recording, in a process of its own
+// (the sound server's client library does not survive a fork).
+TEST_F(LiveRecording, UnloadingStopsTheRecording) {
+    const std::string path = dir.File("unloaded.wav");
+    const std::string script =
+        "import ctypes, _ctypes, time\n"
+        "m = ctypes.CDLL('" PENDRAX_MODULE
+        "')\n"
+        "assert m.SoundRecorderStart(ctypes.create_string_buffer('" +
+        path +
+        "'.encode('utf-16-le') + bytes(2))) == 999\n"
+        "time.sleep(1.5)\n"
+        "_ctypes.dlclose(m._handle)\n"
+        "time.sleep(0.5)\n";
+    std::string output;
+    ASSERT_EQ(RunCommand("/usr/bin/python3 -c \"" + script + "\"", &output), 0) << output;
+    const pendrax_test::Bytes wav = pendrax_test::ReadBytes(path);
+    ASSERT_EQ(wav.size(), static_cast<std::size_t>(PENDRAX_WAV_HEADER_BYTES + 2 * kBlock));
+    EXPECT_EQ(pendrax_test::Bytes(wav.begin(), wav.begin() + PENDRAX_WAV_HEADER_BYTES),
+              pendrax_test::CanonicalHeader(2 * kBlock));
+}
+
 TEST_F(LiveRecording, NoCaptureDeviceGivesResultOne) {
     ::setenv("PENDRAX_CAPTURE_DEVICE", "pendrax_no_such_device", 1);
     const std::string path = dir.File("none.wav");
