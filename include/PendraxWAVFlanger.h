@@ -75,7 +75,10 @@ PENDRAX_API int WAVFlanger(const PendraxWideChar* inputPath, const PendraxWideCh
 /*
  * Starts recording the default audio input (8000 Hz, mono, 16-bit) into a WAV
  * file at path, created or truncated. Blocks of one second are appended as
- * they arrive, and the header is kept up to date after each one.
+ * they arrive, without a gap between them, and the header is kept up to date
+ * after each one. If capture ends by itself (the device or the sound server
+ * goes away, or a write fails), the file simply stops growing; the blocks
+ * written stay, and SoundRecorderStop still finalises it.
  *
  * Returns PENDRAX_SUCCESS (999); 1 when the capture device does not open,
  * 2 when the capture buffer cannot be queued, 3 when capture does not start
@@ -86,9 +89,15 @@ PENDRAX_API int WAVFlanger(const PendraxWideChar* inputPath, const PendraxWideCh
 PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path);
 
 /*
- * Stops the recording, writes the final header and closes the file.
+ * Stops the recording, writes the final header and closes the file. The file
+ * holds every second captured: the second in progress at the stop is kept,
+ * its unrecorded rest set to silence, so the last block may end in silence.
  * Returns the number of one-second blocks in the file; 0 when no recording
  * was started.
+ *
+ * On Linux, unloading the library stops a recording still running. On
+ * Windows, call SoundRecorderStop before FreeLibrary: the loader lock
+ * forbids waiting for the capture thread while the DLL detaches.
  */
 PENDRAX_API int SoundRecorderStop(void);
 
