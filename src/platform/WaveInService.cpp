@@ -154,18 +154,66 @@ void Device::HandBackAll() {
     }
 }
 
-Command Device::PendingCommand() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return command_;
+MMRESULT Device::Execute(Command command) {
+    switch (command) {
+        case Command::Start:
+            if (!capturing_) {
+                if (!StartStream()) {
+                    return MMSYSERR_ERROR;
+                }
+                capturing_ = true;
+            }
+            return MMSYSERR_NOERROR;
+        case Command::Stop:
+            // The buffer in progress goes back with what it holds so far.
+            CaptureEnded();
+            return MMSYSERR_NOERROR;
+        case Command::Reset:
+            if (capturing_) {
+                EndStream();
+                capturing_ = false;
+            }
+            HandBackAll();
+            return MMSYSERR_NOERROR;
+        case Command::Close: {
+            if (capturing_) {
+                EndStream();
+                capturing_ = false;
+            }
+            const MMRESULT result = CloseStream();
+            closed_ = result == MMSYSERR_NOERROR;
+            return result;
+        }
+        case Command::None: break;
+    }
+    return MMSYSERR_NOERROR;
 }
 
-void Device::Complete(MMRESULT result) {
+void Device::CaptureEnded() {
+    if (capturing_) {
+        EndStream();
+        capturing_ = false;
+        HandBackFront();
+    }
+}
+
+bool Device::CarryOutCommand() {
+    Command command = Command::None;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        command = command_;
+    }
+    if (command == Command::None) {
+        return false;
+    }
+    const MMRESULT result = Execute(command);
     {
         std::lock_guard<std::mutex> guard(lock_);
         commandResult_ = result;
         command_ = Command::None;
     }
     changed_.notify_all();
+    return true;
 }
 
 MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize) {

@@ -57,21 +57,32 @@ protected:
     void HandBackFront();
     // Hands back every queued buffer.
     void HandBackAll();
-    // The command waiting, or None; then Complete(result) once it is carried out.
-    Command PendingCommand();
-    void Complete(MMRESULT result);
+    // Carries out the command waiting, if any; false when there was none.
+    bool CarryOutCommand();
+    // Whether Close has been carried out: the thread then returns.
+    bool Closed() const { return closed_; }
+    bool Capturing() const { return capturing_; }
+    // The stream cannot go on (the device went away): the buffer in progress
+    // goes back with what it holds, and the thread waits for commands only.
+    void CaptureEnded();
 
-    // Carries out a command on the service thread.
-    virtual MMRESULT Execute(Command command) = 0;
+    // What each system does, on the service thread.
+    // Starts the system's stream; false when it does not start.
+    virtual bool StartStream() = 0;
+    // Delivers what the system still holds, then ends its stream.
+    virtual void EndStream() = 0;
+    // Gives the device back to the system.
+    virtual MMRESULT CloseStream() = 0;
     // Wakes the service thread from its wait for audio.
     virtual void Wake() = 0;
-    // The service thread's body; returns after carrying out Close.
+    // The service thread's body; returns once Closed().
     virtual void Run() = 0;
 
 private:
     static constexpr int kMaxQueued = 16;
 
     WAVEHDR* TakeFront();
+    MMRESULT Execute(Command command);
 
     HWAVEIN handle_ = nullptr;
     WaveInCallback callback_ = nullptr;
@@ -85,6 +96,8 @@ private:
     int queueCount_ = 0;
     Command command_ = Command::None;
     MMRESULT commandResult_ = MMSYSERR_NOERROR;
+    bool capturing_ = false;  // the service thread's alone
+    bool closed_ = false;     // the service thread's alone
 };
 
 }  // namespace pendrax::wavein

@@ -205,7 +205,7 @@ def run_recorder_check():
         time.sleep(0.5)
         # Eight and a half seconds: eight whole blocks, then the second in
         # progress at the stop, tone then silence.
-        code, output = host("record", windows_path(MODULE), "recording.wav", "8500", timeout=180)
+        code, output = host("record", windows_path(MODULE), "recording.wav", "8550", timeout=180)
         lines = dict(line.rsplit(" ", 1) for line in output.splitlines() if " " in line)
         recording = os.path.join(WORK, "recording.wav")
         blocks = wav_blocks(recording)

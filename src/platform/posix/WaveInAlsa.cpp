@@ -65,8 +65,7 @@ struct AlsaDevice final : Device {
     snd_pcm_t* pcm = nullptr;
     int wakeFd = -1;
     unsigned frameBytes = 2;
-    bool running = false;  // touched by the service thread only
-    int recoveries = 0;    // recoveries since audio last arrived
+    int recoveries = 0;  // recoveries since audio last arrived; the service thread's alone
 
     AlsaDevice() { BeQuiet(); }
     ~AlsaDevice() override {
@@ -119,54 +118,19 @@ struct AlsaDevice final : Device {
                snd_pcm_start(pcm) >= 0;
     }
 
-    void EndCapture() {
-        if (running) {
-            snd_pcm_drop(pcm);
-            snd_pcm_prepare(pcm);
-            running = false;
-        }
+    bool StartStream() override {
+        return (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED || snd_pcm_prepare(pcm) >= 0) &&
+               snd_pcm_start(pcm) >= 0;
     }
 
-    // The device cannot go on: what was recorded goes back, and the thread
-    // waits for commands only.
-    void CaptureEnded() {
-        EndCapture();
-        HandBackFront();
+    void EndStream() override {
+        ReadAvailable();
+        snd_pcm_drop(pcm);
+        snd_pcm_prepare(pcm);
     }
 
-    MMRESULT Execute(Command command) override {
-        switch (command) {
-            case Command::Start:
-                if (!running) {
-                    if (snd_pcm_state(pcm) != SND_PCM_STATE_PREPARED && snd_pcm_prepare(pcm) < 0) {
-                        return MMSYSERR_ERROR;
-                    }
-                    if (snd_pcm_start(pcm) < 0) {
-                        return MMSYSERR_ERROR;
-                    }
-                    running = true;
-                }
-                return MMSYSERR_NOERROR;
-            case Command::Stop:
-                // The buffer in progress goes back with what it holds so far.
-                if (running) {
-                    ReadAvailable();
-                    EndCapture();
-                    HandBackFront();
-                }
-                return MMSYSERR_NOERROR;
-            case Command::Reset:
-                if (running) {
-                    ReadAvailable();
-                    EndCapture();
-                }
-                HandBackAll();
-                return MMSYSERR_NOERROR;
-            case Command::Close: EndCapture(); return MMSYSERR_NOERROR;
-            case Command::None: break;
-        }
-        return MMSYSERR_NOERROR;
-    }
+    // The PCM itself is closed with the device.
+    MMRESULT CloseStream() override { return MMSYSERR_NOERROR; }
 
     void Run() override {
         pollfd descriptors[kMaxPollDescriptors + 1];
@@ -176,22 +140,20 @@ struct AlsaDevice final : Device {
             pcmCount = 0;
         }
         for (;;) {
-            const Command command = PendingCommand();
-            if (command != Command::None) {
-                Complete(Execute(command));
-                if (command == Command::Close) {
+            if (CarryOutCommand()) {
+                if (Closed()) {
                     return;
                 }
                 continue;
             }
             // With no buffer queued the PCM is not watched: ALSA keeps the audio.
-            const bool capturing = running && AnyQueued();
+            const bool capturing = Capturing() && AnyQueued();
             const nfds_t count = 1 + (capturing ? static_cast<nfds_t>(pcmCount) : 0);
             for (nfds_t k = 0; k < count; ++k) {
                 descriptors[k].revents = 0;
             }
             if (::poll(descriptors, count, -1) < 0) {
-                if (errno != EINTR && running) {
+                if (errno != EINTR) {
                     CaptureEnded();
                 }
                 continue;

@@ -42,7 +42,6 @@ struct WinmmDevice final : Device {
     bool inDriver[kDriverBuffers] = {};  // queued with winmm and not yet taken back
     int next = 0;                        // the driver buffer that completes next
     DWORD nextOffset = 0;                // bytes of it already delivered
-    bool running = false;                // touched by the service thread only
 
     ~WinmmDevice() override {
         if (ready != nullptr) {
@@ -93,6 +92,9 @@ struct WinmmDevice final : Device {
     // Takes every driver buffer back (winmm marks them done) and delivers
     // what they hold.
     void TakeBackAll() {
+        // A stop hands back the buffer being filled with what it holds; the
+        // reset then returns the empty ones.
+        ::waveInStop(system);
         ::waveInReset(system);
         for (DWORD waited = 0; waited < kHandBackWaitMilliseconds;
              waited += kHandBackPollMilliseconds) {
@@ -112,71 +114,42 @@ struct WinmmDevice final : Device {
         }
         next = 0;
         nextOffset = 0;
-        running = false;
     }
 
-    void CaptureEnded() {
-        TakeBackAll();
-        HandBackFront();
-    }
-
-    MMRESULT Execute(Command command) override {
-        switch (command) {
-            case Command::Start:
-                if (!running) {
-                    for (int k = 0; k < kDriverBuffers; ++k) {
-                        if (!QueueDriverBuffer(k)) {
-                            TakeBackAll();
-                            return MMSYSERR_ERROR;
-                        }
-                    }
-                    if (::waveInStart(system) != MMSYSERR_NOERROR) {
-                        TakeBackAll();
-                        return MMSYSERR_ERROR;
-                    }
-                    running = true;
-                }
-                return MMSYSERR_NOERROR;
-            case Command::Stop:
-                // The buffer in progress goes back with what it holds so far.
-                if (running) {
-                    TakeBackAll();
-                    HandBackFront();
-                }
-                return MMSYSERR_NOERROR;
-            case Command::Reset:
-                if (running) {
-                    TakeBackAll();
-                }
-                HandBackAll();
-                return MMSYSERR_NOERROR;
-            case Command::Close:
-                if (running) {
-                    TakeBackAll();
-                }
-                for (WAVEHDR& buffer : driver) {
-                    ::waveInUnprepareHeader(system, &buffer, sizeof(WAVEHDR));
-                }
-                return ::waveInClose(system);
-            case Command::None: break;
+    bool StartStream() override {
+        for (int k = 0; k < kDriverBuffers; ++k) {
+            if (!QueueDriverBuffer(k)) {
+                TakeBackAll();
+                return false;
+            }
         }
-        return MMSYSERR_NOERROR;
+        if (::waveInStart(system) != MMSYSERR_NOERROR) {
+            TakeBackAll();
+            return false;
+        }
+        return true;
+    }
+
+    void EndStream() override { TakeBackAll(); }
+
+    MMRESULT CloseStream() override {
+        for (WAVEHDR& buffer : driver) {
+            ::waveInUnprepareHeader(system, &buffer, sizeof(WAVEHDR));
+        }
+        return ::waveInClose(system);
     }
 
     void Run() override {
         const HANDLE handles[] = {wake, ready};
         for (;;) {
-            const Command command = PendingCommand();
-            if (command != Command::None) {
-                const MMRESULT result = Execute(command);
-                Complete(result);
-                if (command == Command::Close && result == MMSYSERR_NOERROR) {
+            if (CarryOutCommand()) {
+                if (Closed()) {
                     return;
                 }
                 continue;
             }
             const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-            if (running && (woken == WAIT_FAILED || !Drain(true))) {
+            if (Capturing() && (woken == WAIT_FAILED || !Drain(true))) {
                 CaptureEnded();
             }
         }
@@ -226,7 +199,7 @@ MMRESULT waveInOpen(HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format, 
         flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr,
         instance);
     if (!opened->StartThread()) {
-        opened->Execute(Command::Close);
+        opened->CloseStream();
         return MMSYSERR_NOMEM;
     }
     *device = opened.release();
