@@ -84,11 +84,18 @@ void Put16(Bytes& bytes, std::uint16_t value) {
     bytes.push_back(static_cast<unsigned char>(value));
     bytes.push_back(static_cast<unsigned char>(value >> 8));
 }
-void PutTag(Bytes& bytes, const char* tag) { bytes.insert(bytes.end(), tag, tag + 4); }
+// Byte by byte: GCC 12's Release build misreads a range insert into an
+// empty vector as an overflow (-Wstringop-overflow).
+void PutTag(Bytes& bytes, const char* tag) {
+    for (int k = 0; k < 4; ++k) {
+        bytes.push_back(static_cast<unsigned char>(tag[k]));
+    }
+}
 }  // namespace
 
 Bytes CanonicalHeader(std::uint32_t dataBytes) {
     Bytes header;
+    header.reserve(PENDRAX_WAV_HEADER_BYTES);
     PutTag(header, "RIFF");
     Put32(header, dataBytes + 36);
     PutTag(header, "WAVE");
@@ -96,8 +103,8 @@ Bytes CanonicalHeader(std::uint32_t dataBytes) {
     Put32(header, 16);
     Put16(header, 1);
     Put16(header, 1);
-    Put32(header, 8000);
-    Put32(header, 16000);
+    Put32(header, PENDRAX_SAMPLE_RATE);
+    Put32(header, PENDRAX_BLOCK_BYTES);
     Put16(header, 2);
     Put16(header, 16);
     PutTag(header, "data");
