@@ -54,8 +54,8 @@ int FlangeFile(BlockKernel kernel, const PendraxWideChar* inputPath,
                const PendraxWideChar* outputPath) {
     // Both names are converted before anything is opened, so the only
     // allocations of the call that can fail do so with no file open.
-    const std::string inputName = platform::WidePathToNarrow(inputPath);
-    const std::string outputName = platform::WidePathToNarrow(outputPath);
+    const platform::FileName inputName = platform::NativeName(inputPath);
+    const platform::FileName outputName = platform::NativeName(outputPath);
     // Without the memory for a whole chunk, one block at a time still works.
     std::unique_ptr<std::int16_t[]> chunk(new (std::nothrow)
                                               std::int16_t[kChunkBlocks * kBlockSamples]);

@@ -10,23 +10,35 @@
 
 namespace pendrax::platform {
 
-// Converts a wide path to the narrow name the C runtime opens: UTF-8 on
-// POSIX, the ANSI code page on Windows. A path that has no exact narrow form
-// (an unpaired surrogate, a character the code page lacks) gives the empty
-// name, which fails to open, so a lossy name never opens some other file.
-// A null path gives the empty name as well.
+// The name the system opens a file by: the wide path itself on Windows,
+// whose file API takes UTF-16, so every name works; UTF-8 on POSIX.
+#if defined(_WIN32)
+using FileName = std::wstring;
+#else
+using FileName = std::string;
+#endif
+
+// A wide path's FileName. A null path, or (on POSIX) one with no exact
+// UTF-8 form (an unpaired surrogate), gives the empty name, which fails to
+// open, so a lossy name never opens some other file.
+FileName NativeName(const PendraxWideChar* path);
+
+#if !defined(_WIN32)
+// A wide path as UTF-8; empty for a null path or an unpaired surrogate.
 std::string WidePathToNarrow(const PendraxWideChar* path);
+#endif
 
-// Opens a narrow name for binary reading; null on failure or an empty name.
-std::FILE* OpenForReading(const std::string& name);
+// Opens a name for binary reading; null on failure or an empty name.
+std::FILE* OpenForReading(const FileName& name);
 
-// Opens a narrow name for binary writing, creating or truncating it, unless
-// it names the same file as `input` (however spelled: links, other paths).
+// Opens a name for binary writing, creating or truncating it, unless it
+// names the same file as `input` (however spelled: links, other paths).
 // A refusal or failure returns null and truncates nothing.
-std::FILE* OpenForWritingUnlessSame(const std::string& name, std::FILE* input);
+std::FILE* OpenForWritingUnlessSame(const FileName& name, std::FILE* input);
 
-// Opens a wide path for binary writing, creating or truncating it; null on
-// failure, for a null path, or for a path with no exact narrow form.
+// Opens a wide path for binary writing, creating or truncating it (on POSIX
+// close-on-exec, so a program the host starts does not hold the recording
+// open); null on failure, for a null path, or for a path with no exact name.
 std::FILE* OpenWideForWriting(const PendraxWideChar* path);
 
 // Cuts an open file (flushed first) to `size` bytes; false on failure.

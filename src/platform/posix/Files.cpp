@@ -51,14 +51,16 @@ std::string WidePathToNarrow(const PendraxWideChar* path) {
     return name;
 }
 
-std::FILE* OpenForReading(const std::string& name) {
+FileName NativeName(const PendraxWideChar* path) { return WidePathToNarrow(path); }
+
+std::FILE* OpenForReading(const FileName& name) {
     if (name.empty()) {
         return nullptr;
     }
     return std::fopen(name.c_str(), "rb");
 }
 
-std::FILE* OpenForWritingUnlessSame(const std::string& name, std::FILE* input) {
+std::FILE* OpenForWritingUnlessSame(const FileName& name, std::FILE* input) {
     if (name.empty()) {
         return nullptr;
     }
@@ -90,7 +92,7 @@ std::FILE* OpenWideForWriting(const PendraxWideChar* path) {
     if (name.empty()) {
         return nullptr;
     }
-    return std::fopen(name.c_str(), "wb");
+    return std::fopen(name.c_str(), "wbe");  // e: close-on-exec
 }
 
 bool TruncateFile(std::FILE* file, std::uint64_t size) {

@@ -26,49 +26,24 @@ bool SameFile(HANDLE first, HANDLE second, bool* same) {
 
 }  // namespace
 
-std::string WidePathToNarrow(const PendraxWideChar* path) {
-    if (path == nullptr) {
-        return std::string();
-    }
-    // No best-fit mapping and no default character: a character the code
-    // page lacks makes the whole name unusable rather than some other name.
-    // Under a UTF-8 code page the used-default flag is not available, and
-    // only an invalid sequence (an unpaired surrogate) can fail.
-    const bool utf8 = GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL* const usedDefaultFlag = utf8 ? nullptr : &usedDefault;
-    const int size =
-        WideCharToMultiByte(CP_ACP, flags, path, -1, nullptr, 0, nullptr, usedDefaultFlag);
-    if (size <= 1 || usedDefault) {
-        return std::string();
-    }
-    std::string name(static_cast<std::size_t>(size), '\0');
-    const int written =
-        WideCharToMultiByte(CP_ACP, flags, path, -1, &name[0], size, nullptr, usedDefaultFlag);
-    // The conversion sets usedDefault through the pointer.
-    // cppcheck-suppress knownConditionTrueFalse
-    if (written != size || usedDefault) {
-        return std::string();
-    }
-    name.resize(static_cast<std::size_t>(size - 1));  // the terminator
-    return name;
+FileName NativeName(const PendraxWideChar* path) {
+    return path == nullptr ? FileName() : FileName(path);
 }
 
-std::FILE* OpenForReading(const std::string& name) {
+std::FILE* OpenForReading(const FileName& name) {
     if (name.empty()) {
         return nullptr;
     }
-    return std::fopen(name.c_str(), "rb");
+    return _wfopen(name.c_str(), L"rb");
 }
 
-std::FILE* OpenForWritingUnlessSame(const std::string& name, std::FILE* input) {
+std::FILE* OpenForWritingUnlessSame(const FileName& name, std::FILE* input) {
     if (name.empty()) {
         return nullptr;
     }
     // Open without truncating, compare file indexes, and only then truncate:
     // the input can never be cut short by naming it as the output.
-    HANDLE output = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE output = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (output == INVALID_HANDLE_VALUE) {
         return nullptr;
