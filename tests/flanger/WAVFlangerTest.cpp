@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FlangerKernel.h"
@@ -67,9 +72,11 @@ protected:
 };
 
 TEST_F(WAVFlangerFiles, ProcessesWholeAndPartialBlocksExactly) {
-    // 3.5 blocks, then one sample, then an odd trailing byte.
+    // 3.5 blocks, then one sample, then an odd trailing byte; past the
+    // 256-block chunks the file is read in, ending mid-block and on one.
     for (const std::size_t sampleCount :
-         {std::size_t{1}, std::size_t{1024}, std::size_t{3584}, std::size_t{20000}}) {
+         {std::size_t{1}, std::size_t{1024}, std::size_t{3584}, std::size_t{20000},
+          std::size_t{262144 + 1000}, std::size_t{2 * 262144}}) {
         for (const bool oddByte : {false, true}) {
             Bytes input = pendrax_test::MakeWav(pendrax_test::RandomSamples(sampleCount, 5));
             if (oddByte) {
@@ -216,6 +223,50 @@ TEST_F(WAVFlangerFiles, UnreadableInputIsAReadFailureWithNoOutput) {
     EXPECT_EQ(outcome.result, 2);
     EXPECT_EQ(outcome.printed, kReadMessage);
     EXPECT_FALSE(pendrax_test::Exists(out));
+}
+
+// A pipe hands the input over in short reads that end mid-sample and
+// mid-block; the output is the same as from a file.
+TEST_F(WAVFlangerFiles, InputArrivingInShortReadsGivesTheSameOutput) {
+    Bytes input = pendrax_test::MakeWav(pendrax_test::RandomSamples(300000, 8));
+    input.push_back(0x11);
+    ASSERT_EQ(::mkfifo(in.c_str(), 0600), 0);
+    std::thread writer([&] {
+        std::FILE* pipe = std::fopen(in.c_str(), "wb");
+        ASSERT_NE(pipe, nullptr);
+        (void)std::setvbuf(pipe, nullptr, _IONBF, 0);
+        for (std::size_t at = 0; at < input.size(); at += 1001) {
+            (void)std::fwrite(input.data() + at, 1, std::min<std::size_t>(1001, input.size() - at),
+                              pipe);
+        }
+        (void)std::fclose(pipe);
+    });
+    const Outcome outcome = Flange(in, out);
+    writer.join();
+    EXPECT_EQ(outcome.result, 999);
+    EXPECT_TRUE(pendrax_test::ReadBytes(out) == ExpectedOutput(input));
+}
+
+// A write that fails part-way through a chunk (here, at a file size limit,
+// mid-sample) is a write failure, and the output keeps what was written.
+TEST_F(WAVFlangerFiles, AWriteFailingMidChunkLeavesWhatWasWritten) {
+    const Bytes input = pendrax_test::MakeWav(pendrax_test::RandomSamples(300000, 9));
+    pendrax_test::WriteBytes(in, input);
+    constexpr std::size_t kLimit = 44 + 100001;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        (void)std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{kLimit, kLimit};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+        ::_exit(Flange(in, out).result);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    const Bytes expected = ExpectedOutput(input);
+    EXPECT_TRUE(pendrax_test::ReadBytes(out) == Bytes(expected.begin(), expected.begin() + kLimit));
 }
 
 TEST_F(WAVFlangerFiles, FullDeviceIsAWriteFailureNotSuccess) {
