@@ -76,7 +76,7 @@ TEST_F(WAVFlangerFiles, ProcessesWholeAndPartialBlocksExactly) {
     // 256-block chunks the file is read in, ending mid-block and on one.
     for (const std::size_t sampleCount :
          {std::size_t{1}, std::size_t{1024}, std::size_t{3584}, std::size_t{20000},
-          std::size_t{262144 + 1000}, std::size_t{2 * 262144}}) {
+          std::size_t{262144 + 1000}, std::size_t{262144} * 2}) {
         for (const bool oddByte : {false, true}) {
             Bytes input = pendrax_test::MakeWav(pendrax_test::RandomSamples(sampleCount, 5));
             if (oddByte) {
