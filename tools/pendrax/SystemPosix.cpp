@@ -155,7 +155,9 @@ std::string AppendFailure(const Arg& path) {
         reason = LastError();
     }
     if (regular) {
-        (void)::ftruncate(fd, info.st_size);
+        if (::ftruncate(fd, info.st_size) != 0) {
+            reason = LastError();  // the byte stays: say so rather than hide it
+        }
     }
     ::close(fd);
     return reason;
