@@ -1,7 +1,9 @@
 // pendrax flange [--force] IN OUT
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "Commands.h"
@@ -44,7 +46,8 @@ std::string ConvertedName(const Arg& input) {
     const std::string& name = input.text;
     const std::size_t slash = name.find_last_of("/\\");
     const std::size_t dot = name.rfind('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
     return (hasExtension ? name.substr(0, dot) : name) + "-8000.wav";
 }
 
@@ -125,12 +128,12 @@ int RunFlange(const Args& args) {
     }
     Arg input = *paths[0];
     Arg output = *paths[1];
-    for (const Arg* arg : paths) {
-        if (!arg->valid) {
-            std::fprintf(stderr, "pendrax: the path '%s' is not valid UTF-8; rename the file\n",
-                         arg->text.c_str());
-            return kExitUsage;
-        }
+    const auto invalid = std::find_if(std::begin(paths), std::end(paths),
+                                      [](const Arg* arg) { return !arg->valid; });
+    if (invalid != std::end(paths)) {
+        std::fprintf(stderr, "pendrax: the path '%s' is not valid UTF-8; rename the file\n",
+                     (*invalid)->text.c_str());
+        return kExitUsage;
     }
 
     // The check reads what the module will read first: the file's head, or
@@ -194,7 +197,8 @@ int RunFlange(const Args& args) {
         return kExitIoFailed;
     }
     const std::int64_t bytes = fromStdin ? streamed : FileSize(input);
-    const std::int64_t data = bytes > PENDRAX_WAV_HEADER_BYTES ? bytes - PENDRAX_WAV_HEADER_BYTES : 0;
+    const std::int64_t data =
+        bytes > PENDRAX_WAV_HEADER_BYTES ? bytes - PENDRAX_WAV_HEADER_BYTES : 0;
     std::fprintf(stderr, "pendrax: wrote %s (%.1f s)\n",
                  IsStream(output) ? "standard output" : output.text.c_str(),
                  static_cast<double>(data) / byteRate);

@@ -88,8 +88,9 @@ int RunRecord(const Args& args) {
         return UsageError("record: missing OUT");
     }
     if (output->text == "-") {
-        return UsageError("record: cannot write to standard output (the header is rewritten as "
-                          "the file grows); name a file");
+        return UsageError(
+            "record: cannot write to standard output (the header is rewritten as "
+            "the file grows); name a file");
     }
     if (!output->valid) {
         std::fprintf(stderr, "pendrax: the path '%s' is not valid UTF-8; choose another name\n",
@@ -162,9 +163,8 @@ int RunRecord(const Args& args) {
                          "%d one-second block%s kept in '%s'\n",
                          kStallSeconds, blocks, Plural(blocks), name);
         } else {
-            std::fprintf(stderr,
-                         "pendrax: writing '%s' failed: %s; %d one-second block%s kept\n", name,
-                         reason.c_str(), blocks, Plural(blocks));
+            std::fprintf(stderr, "pendrax: writing '%s' failed: %s; %d one-second block%s kept\n",
+                         name, reason.c_str(), blocks, Plural(blocks));
         }
         return kExitRefused;
     }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "Utf8.h"
@@ -76,14 +77,14 @@ class StdinFeed {
 public:
     bool Begin(const unsigned char* head, std::size_t count, Arg& path, std::string& reason);
     std::int64_t Finish();
-    StdinFeed() = default;
+    StdinFeed();
     StdinFeed(const StdinFeed&) = delete;
     StdinFeed& operator=(const StdinFeed&) = delete;
     ~StdinFeed();
 
 private:
     struct State;
-    State* state_ = nullptr;
+    std::unique_ptr<State> state_;
 };
 
 // Standard output for the module, with the module's own line sent to
@@ -94,14 +95,14 @@ public:
     // Restores standard output; false with the reason if the WAV could not
     // be delivered to it.
     bool Finish(std::string& reason);
-    StdoutSink() = default;
+    StdoutSink();
     StdoutSink(const StdoutSink&) = delete;
     StdoutSink& operator=(const StdoutSink&) = delete;
     ~StdoutSink();
 
 private:
     struct State;
-    State* state_ = nullptr;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace pendrax_host

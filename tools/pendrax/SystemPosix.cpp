@@ -21,7 +21,9 @@ volatile sig_atomic_t stopRequested = 0;
 
 extern "C" void RequestStop(int) { stopRequested = 1; }
 
-std::string ErrorText(int code) { return std::strerror(code); }  // NOLINT(concurrency-mt-unsafe)
+// Called from the host's main thread only.
+// NOLINTNEXTLINE(concurrency-mt-unsafe)
+std::string ErrorText(int code) { return std::strerror(code); }
 
 bool WriteAll(int fd, const unsigned char* bytes, std::size_t count) {
     while (count > 0) {
@@ -191,14 +193,17 @@ std::string GrowthFailure(const Arg& path, std::int64_t bytes) {
     }
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        static_cast<std::int64_t>(info.st_size) + bytes > static_cast<std::int64_t>(limit.rlim_cur)) {
+        static_cast<std::int64_t>(info.st_size) + bytes >
+            static_cast<std::int64_t>(limit.rlim_cur)) {
         return ErrorText(EFBIG);
     }
     return std::string();
 }
 
 bool SelectCaptureDevice(const std::string& name) {
-    return ::setenv("PENDRAX_CAPTURE_DEVICE", name.c_str(), 1) == 0;  // NOLINT(concurrency-mt-unsafe)
+    // Set before the recorder starts, while the host has one thread.
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
+    return ::setenv("PENDRAX_CAPTURE_DEVICE", name.c_str(), 1) == 0;
 }
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
@@ -237,14 +242,15 @@ bool StdinFeed::Begin(const unsigned char* head, std::size_t count, Arg& path,
         reason = LastError();
         return false;
     }
-    state_ = new State;
+    state_ = std::make_unique<State>();
     state_->readEnd = ends[0];
     state_->writeEnd = ends[1];
     const std::string head_bytes(reinterpret_cast<const char*>(head), count);
-    State* state = state_;
+    State* state = state_.get();
     state_->copier = std::thread([state, head_bytes] {
-        bool open = WriteAll(state->writeEnd, reinterpret_cast<const unsigned char*>(head_bytes.data()),
-                             head_bytes.size());
+        bool open =
+            WriteAll(state->writeEnd, reinterpret_cast<const unsigned char*>(head_bytes.data()),
+                     head_bytes.size());
         state->passed = open ? static_cast<std::int64_t>(head_bytes.size()) : 0;
         unsigned char buffer[65536];
         while (open) {
@@ -276,11 +282,12 @@ std::int64_t StdinFeed::Finish() {
     return state_->passed;
 }
 
+StdinFeed::StdinFeed() = default;
+
 StdinFeed::~StdinFeed() {
     if (state_ != nullptr && state_->copier.joinable()) {
         (void)Finish();
     }
-    delete state_;
 }
 
 // The module writes to a copy of the original standard output, while
@@ -299,7 +306,8 @@ bool StdoutSink::Begin(Arg& path, std::string& reason) {
         }
         return false;
     }
-    state_ = new State{saved};
+    state_ = std::make_unique<State>();
+    state_->saved = saved;
     path.text = "/dev/fd/" + std::to_string(saved);
     path.valid = Utf8ToWide(path.text, path.wide);
     return true;
@@ -319,10 +327,11 @@ bool StdoutSink::Finish(std::string& reason) {
     return restored;
 }
 
+StdoutSink::StdoutSink() = default;
+
 StdoutSink::~StdoutSink() {
     std::string ignored;
     (void)Finish(ignored);
-    delete state_;
 }
 
 }  // namespace pendrax_host

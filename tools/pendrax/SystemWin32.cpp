@@ -254,7 +254,7 @@ struct StdinFeed::State {
 
 bool StdinFeed::Begin(const unsigned char* head, std::size_t count, Arg& path,
                       std::string& reason) {
-    state_ = new State;
+    state_ = std::make_unique<State>();
     state_->path = TemporaryPath();
     HANDLE file = state_->path.empty() ? INVALID_HANDLE_VALUE
                                        : CreateFileW(state_->path.c_str(), GENERIC_WRITE, 0,
@@ -281,11 +281,12 @@ bool StdinFeed::Begin(const unsigned char* head, std::size_t count, Arg& path,
 
 std::int64_t StdinFeed::Finish() { return state_ == nullptr ? 0 : state_->passed; }
 
+StdinFeed::StdinFeed() = default;
+
 StdinFeed::~StdinFeed() {
     if (state_ != nullptr && !state_->path.empty()) {
         (void)DeleteFileW(state_->path.c_str());
     }
-    delete state_;
 }
 
 struct StdoutSink::State {
@@ -294,7 +295,7 @@ struct StdoutSink::State {
 };
 
 bool StdoutSink::Begin(Arg& path, std::string& reason) {
-    state_ = new State;
+    state_ = std::make_unique<State>();
     state_->path = TemporaryPath();
     if (state_->path.empty()) {
         reason = LastError();
@@ -331,13 +332,14 @@ bool StdoutSink::Finish(std::string& reason) {
     return ok;
 }
 
+StdoutSink::StdoutSink() = default;
+
 StdoutSink::~StdoutSink() {
     std::string ignored;
     (void)Finish(ignored);
     if (state_ != nullptr && !state_->path.empty()) {
         (void)DeleteFileW(state_->path.c_str());
     }
-    delete state_;
 }
 
 }  // namespace pendrax_host

@@ -79,8 +79,8 @@ WavCheck CheckWavHeader(const unsigned char* bytes, std::size_t count) {
                 tag = Little16(bytes + at + 32);  // the sub-format's own tag
             }
         } else if (id != "fmt ") {
-            before += (before.empty() ? "" : ", ") + ("'" + id + "' (" + std::to_string(size) +
-                                                      " bytes)");
+            before += (before.empty() ? "" : ", ") +
+                      ("'" + id + "' (" + std::to_string(size) + " bytes)");
         }
         at += 8 + size + (size & 1U);
     }
@@ -109,17 +109,16 @@ WavCheck CheckWavHeader(const unsigned char* bytes, std::size_t count) {
     } else if (dataAt != kDataAt) {
         add("no data chunk at byte " + std::to_string(kDataAt));
     }
-    const std::string format =
-        haveFormat ? std::to_string(bits) + "-bit " + FormatName(tag) + ", " +
-                         std::to_string(channels) + " channel" + (channels == 1 ? "" : "s") +
-                         ", " + std::to_string(check.sampleRate) + " Hz"
-                   : std::string("a WAV file of unknown format");
+    const std::string format = haveFormat ? std::to_string(bits) + "-bit " + FormatName(tag) +
+                                                ", " + std::to_string(channels) + " channel" +
+                                                (channels == 1 ? "" : "s") + ", " +
+                                                std::to_string(check.sampleRate) + " Hz"
+                                          : std::string("a WAV file of unknown format");
     if (!problems.empty()) {
         check.found = format + ": " + problems;
         return check;
     }
-    check.verdict =
-        check.sampleRate == PENDRAX_SAMPLE_RATE ? Verdict::Accepted : Verdict::Warned;
+    check.verdict = check.sampleRate == PENDRAX_SAMPLE_RATE ? Verdict::Accepted : Verdict::Warned;
     check.found = format;
     return check;
 }
