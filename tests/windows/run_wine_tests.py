@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Runs the cross-built module under Wine through the Windows test host.
+"""Runs the cross-built module under Wine through the Windows test host, and
+the Windows pendrax.exe.
 
 usage: run_wine_tests.py ARCH CROSS_BUILD WINEPREFIX PENDRAX WORK_DIR [PULSE_SCRIPTS_DIR]
 
@@ -28,6 +29,7 @@ WINESERVER = "/usr/lib/wine/wineserver"
 HOST = os.path.join(BUILD, "tests", "windows", "pendrax_windows_host.exe")
 MODULE = os.path.join(BUILD, "src", "module", "PendraxWAVFlanger.dll")
 PROBE = os.path.join(BUILD, "tests", "windows", "pendrax_module_probe.dll")
+PENDRAX_EXE = os.path.join(BUILD, "tools", "pendrax", "pendrax.exe")
 
 ENVIRONMENT = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all", WINEARCH="win64" if ARCH == "x86_64" else "win32",
                    # No prompts to install the browser and .NET engines.
@@ -244,6 +246,68 @@ def run_recorder_check():
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+def pendrax_exe(*arguments, stdin=None, timeout=120):
+    """Runs pendrax.exe (beside its DLL); returns its status, stdout bytes and stderr text."""
+    with tempfile.TemporaryFile(dir=WORK) as out, tempfile.TemporaryFile(dir=WORK) as err:
+        completed = subprocess.run([WINE, os.path.join(WORK, "bin", "pendrax.exe"), *arguments], env=ENVIRONMENT,
+                                   cwd=WORK, stdout=out, stderr=err, stdin=stdin or subprocess.DEVNULL,
+                                   timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        return completed.returncode, out.read(), err.read().decode("utf-8", "replace").replace("\r\n", "\n")
+
+
+def run_pendrax_checks():
+    os.makedirs(os.path.join(WORK, "bin"))
+    for built in (PENDRAX_EXE, MODULE):
+        shutil.copy(built, os.path.join(WORK, "bin"))
+    generator = random.Random(11)
+    write(os.path.join(WORK, "pdx-in.wav"), canonical_wav([generator.randint(-32768, 32767) for _ in range(3 * 8000)]))
+    expected = os.path.join(WORK, "pdx-expected.wav")
+    subprocess.run([PENDRAX, "flange", os.path.join(WORK, "pdx-in.wav"), expected], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    code, out, err = pendrax_exe("flange", "pdx-in.wav", "pdx-out-\u00e9.wav")
+    produced = os.path.join(WORK, "pdx-out-\u00e9.wav")
+    check(code == 0 and os.path.exists(produced) and read(produced) == read(expected) and out == SUCCESS.encode()
+          and err == "pendrax: wrote pdx-out-\u00e9.wav (3.0 s)\n",
+          "pendrax.exe flange: the Linux host's bytes, its name and duration on stderr", err)
+    with open(os.path.join(WORK, "pdx-in.wav"), "rb") as stdin:
+        code, out, err = pendrax_exe("flange", "-", "-", stdin=stdin)
+    check(code == 0 and out == read(expected), "pendrax.exe flange - -: only the same bytes on stdout", err)
+    code, out, err = pendrax_exe("flange", "missing.wav", "never.wav")
+    print("        " + err.strip(), flush=True)
+    check(code == 1 and err.startswith("pendrax: cannot open input 'missing.wav': ") and len(err.splitlines()[0]) > 42
+          and not os.path.exists(os.path.join(WORK, "never.wav")),
+          "pendrax.exe: a missing input gives status 1 and the system's reason", err)
+    if not PULSE_SCRIPTS:
+        return
+    server = os.path.join(WORK, "pulse-pendrax")
+    exports = subprocess.run([os.path.join(PULSE_SCRIPTS, "start-pulse"), server], check=True,
+                             capture_output=True, text=True).stdout
+    player = None
+    try:
+        for line in exports.splitlines():
+            if line.startswith("export "):
+                name, _, value = line[len("export "):].partition("=")
+                ENVIRONMENT[name] = value.strip("'\"")
+        tone = os.path.join(WORK, "pdx-tone.wav")
+        subprocess.run(["sox", "-n", "-r", "8000", "-c", "1", "-b", "16", tone, "synth", "30", "sine", "440"],
+                       check=True)
+        player = subprocess.Popen(["paplay", "--latency-msec=20", tone], env=ENVIRONMENT,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(0.5)
+        code, out, err = pendrax_exe("record", "pdx-rec.wav", "--seconds", "3", timeout=180)
+        blocks = wav_blocks(os.path.join(WORK, "pdx-rec.wav"))
+        check(code == 0 and blocks in (1, 2, 3) and err.endswith(f"pendrax: wrote pdx-rec.wav ({blocks}.0 s)\n"),
+              f"pendrax.exe record --seconds 3: {blocks} blocks, as reported", err)
+    finally:
+        if player:
+            player.kill()
+            player.wait()
+        subprocess.run([os.path.join(PULSE_SCRIPTS, "stop-pulse"), server], check=False,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
 def main():
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
@@ -254,6 +318,7 @@ def main():
     try:
         run_host_checks()
         run_flanger_checks()
+        run_pendrax_checks()
         if PULSE_SCRIPTS:
             run_recorder_check()
     finally:

@@ -1,136 +1,174 @@
-// pendrax record OUT.wav [--seconds N]
-#include <signal.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
-
+// pendrax record [-D DEVICE] [--seconds N] OUT
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "Commands.h"
 #include "PendraxWAVFlanger.h"
-#include "Utf8.h"
 
 namespace pendrax_host {
 namespace {
 
 constexpr int kExitStartFailedBase = 10;  // plus SoundRecorderStart's code
-// Once N seconds have passed, how long to wait for the N-th block to land.
-constexpr double kLastBlockGraceSeconds = 0.6;
-constexpr long kMaxSeconds = 268435;  // the most blocks a WAV header describes
-
-volatile sig_atomic_t stopRequested = 0;
-
-extern "C" void RequestStop(int) { stopRequested = 1; }
+constexpr long kMaxSeconds = 268435;      // the most blocks a WAV header describes
+// A block is due every second; this long without one means the capture or
+// the file has stopped.
+constexpr double kStallSeconds = 3.0;
+constexpr int kPollMilliseconds = 100;
 
 const char* StartFailure(int code) {
     switch (code) {
         case PENDRAX_RECORDER_DEVICE_OPEN_FAILED:
             return "the capture device did not open (is there an audio input? "
-                   "PENDRAX_CAPTURE_DEVICE names another ALSA device)";
+                   "-D or PENDRAX_CAPTURE_DEVICE names another ALSA device)";
         case PENDRAX_RECORDER_QUEUE_FAILED: return "the capture buffer could not be queued";
         case PENDRAX_RECORDER_START_FAILED: return "capture did not start";
-        case PENDRAX_RECORDER_FILE_FAILED: return "the output file could not be created";
         case PENDRAX_RECORDER_BUSY: return "a recording is already in progress";
         default: return "unknown failure";
     }
 }
 
-bool ParseSeconds(const char* text, long& seconds) {
+bool ParseSeconds(const std::string& text, long& seconds) {
     char* end = nullptr;
     errno = 0;
-    const long value = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < 1 || value > kMaxSeconds) {
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || text.empty() || *end != '\0' || value < 1 || value > kMaxSeconds) {
         return false;
     }
     seconds = value;
     return true;
 }
 
-// Whole blocks in the file so far, from its size.
-long BlocksWritten(const char* path) {
-    struct stat info {};
-    if (::stat(path, &info) != 0 || info.st_size < PENDRAX_WAV_HEADER_BYTES) {
-        return 0;
-    }
-    return static_cast<long>((info.st_size - PENDRAX_WAV_HEADER_BYTES) / PENDRAX_BLOCK_BYTES);
+long BlocksIn(const Arg& path) {
+    const std::int64_t size = FileSize(path);
+    return size < PENDRAX_WAV_HEADER_BYTES
+               ? 0
+               : static_cast<long>((size - PENDRAX_WAV_HEADER_BYTES) / PENDRAX_BLOCK_BYTES);
 }
 
-void InstallStopHandlers() {
-    struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: the wait below wakes at once
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
+const char* Plural(long count) { return count == 1 ? "" : "s"; }
 
 }  // namespace
 
-int RunRecord(int argc, char** argv) {
-    const char* output = nullptr;
+int RunRecord(const Args& args) {
+    const Arg* output = nullptr;
     long seconds = 0;
-    for (int k = 0; k < argc; ++k) {
-        if (std::strcmp(argv[k], "--seconds") == 0) {
-            if (k + 1 >= argc || !ParseSeconds(argv[k + 1], seconds)) {
-                return UsageError("--seconds needs a whole number of seconds, 1 or more");
+    std::string device;
+    bool deviceGiven = false;
+    OptionScanner scan(args);
+    while (scan.Next()) {
+        std::string value;
+        if (scan.Is("-h", "--help")) {
+            PrintHelp("record", stdout);
+            return kExitSuccess;
+        }
+        if (scan.Is("-d", "--seconds")) {
+            if (!scan.TakeValue(value) || !ParseSeconds(value, seconds)) {
+                return UsageError("record: --seconds needs a whole number from 1 to " +
+                                  std::to_string(kMaxSeconds));
             }
-            ++k;
-        } else if (output == nullptr) {
-            output = argv[k];
+        } else if (scan.Is("-D", "--device")) {
+            if (!scan.TakeValue(value) || value.empty()) {
+                return UsageError("record: -D needs a capture device name");
+            }
+            device = value;
+            deviceGiven = true;
+        } else if (scan.IsOption()) {
+            return UsageError("record: unknown option '" + scan.Name() + "'");
+        } else if (output != nullptr) {
+            return UsageError("record: extra argument '" + scan.Operand().text + "'");
         } else {
-            return UsageError("record takes one path");
+            output = &scan.Operand();
         }
     }
     if (output == nullptr) {
-        return UsageError("record needs OUT.wav");
+        return UsageError("record: missing OUT");
     }
-    WidePath path;
-    if (!Utf8ToWide(output, path)) {
+    if (output->text == "-") {
+        return UsageError(
+            "record: cannot write to standard output (the header is rewritten as "
+            "the file grows); name a file");
+    }
+    if (!output->valid) {
         std::fprintf(stderr, "pendrax: the path '%s' is not valid UTF-8; choose another name\n",
-                     output);
+                     output->text.c_str());
         return kExitUsage;
     }
+    if (deviceGiven && !SelectCaptureDevice(device)) {
+        return UsageError("record: -D is not available here; the recorder uses the default input");
+    }
+    const char* name = output->text.c_str();
 
     InstallStopHandlers();
-    const int started = SoundRecorderStart(path.c_str());
+    const int started = SoundRecorderStart(output->wide.c_str());
     if (started != PENDRAX_SUCCESS) {
-        std::fprintf(stderr, "pendrax: recording failed: %s\n", StartFailure(started));
+        if (started == PENDRAX_RECORDER_FILE_FAILED) {
+            const std::string reason = WriteOpenFailure(*output);
+            std::fprintf(stderr, "pendrax: cannot create '%s': %s\n", name,
+                         reason.empty() ? "the module could not create it" : reason.c_str());
+        } else {
+            std::fprintf(stderr, "pendrax: recording into '%s' failed: %s\n", name,
+                         StartFailure(started));
+        }
         // Finishes the empty file a device failure leaves; does nothing otherwise.
         SoundRecorderStop();
+        StopDone();
         return kExitStartFailedBase + started;
     }
 
-    const bool live = ::isatty(STDOUT_FILENO) == 1;
-    const auto begin = std::chrono::steady_clock::now();
+    const bool live = StderrIsTerminal();
+    using Clock = std::chrono::steady_clock;
+    const auto begin = Clock::now();
+    auto lastGrowth = begin;
+    long lastBlocks = 0;
+    bool stalled = false;
     for (;;) {
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-        const long written = BlocksWritten(output);
+        const auto now = Clock::now();
+        const double elapsed = std::chrono::duration<double>(now - begin).count();
+        const long written = BlocksIn(*output);
+        if (written > lastBlocks) {
+            lastBlocks = written;
+            lastGrowth = now;
+        }
         if (live) {
-            std::printf("\rrecording %s: %.1f s elapsed, %ld s written ", output, elapsed, written);
-            (void)std::fflush(stdout);  // a live line that does not show is no failure
+            std::fprintf(stderr, "\rrecording %s: %.1f s elapsed, %ld s written ", name, elapsed,
+                         written);
         }
-        if (stopRequested) {
+        if (StopRequested()) {
             break;
         }
-        if (seconds > 0 && elapsed >= static_cast<double>(seconds) &&
-            (written >= seconds ||
-             elapsed >= static_cast<double>(seconds) + kLastBlockGraceSeconds)) {
+        // The module keeps the second in progress at the stop: no wait for it.
+        if (seconds > 0 && elapsed >= static_cast<double>(seconds)) {
             break;
         }
-        const timespec pause{0, 100L * 1000 * 1000};
-        ::nanosleep(&pause, nullptr);
+        if (std::chrono::duration<double>(now - lastGrowth).count() >= kStallSeconds) {
+            stalled = true;
+            break;
+        }
+        SleepMilliseconds(kPollMilliseconds);
     }
     const int blocks = SoundRecorderStop();
+    StopDone();
     if (live) {
-        std::printf("\n");
+        std::fputs("\n", stderr);
     }
-    std::printf("%d one-second block%s recorded to %s\n", blocks, blocks == 1 ? "" : "s", output);
+    if (stalled) {
+        const std::string reason = GrowthFailure(*output, PENDRAX_BLOCK_BYTES);
+        if (reason.empty()) {
+            std::fprintf(stderr,
+                         "pendrax: no audio arrived for %.0f s; the capture device stopped; "
+                         "%d one-second block%s kept in '%s'\n",
+                         kStallSeconds, blocks, Plural(blocks), name);
+        } else {
+            std::fprintf(stderr, "pendrax: writing '%s' failed: %s; %d one-second block%s kept\n",
+                         name, reason.c_str(), blocks, Plural(blocks));
+        }
+        return kExitRefused;
+    }
+    std::fprintf(stderr, "pendrax: wrote %s (%d.0 s)\n", name, blocks);
     return kExitSuccess;
 }
 

@@ -56,4 +56,35 @@ bool Utf8ToWide(const std::string& text, WidePath& wide) {
     return true;
 }
 
+std::string WideToUtf8(const WidePath& wide) {
+    std::string text;
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        std::uint32_t codePoint = static_cast<std::uint16_t>(wide[i]);
+        if (codePoint >= 0xD800 && codePoint <= 0xDBFF && i + 1 < wide.size() &&
+            static_cast<std::uint16_t>(wide[i + 1]) >= 0xDC00 &&
+            static_cast<std::uint16_t>(wide[i + 1]) <= 0xDFFF) {
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) +
+                        (static_cast<std::uint16_t>(wide[++i]) - 0xDC00U);
+        } else if (codePoint >= 0xD800 && codePoint <= 0xDFFF) {
+            codePoint = 0xFFFD;
+        }
+        if (codePoint < 0x80) {
+            text.push_back(static_cast<char>(codePoint));
+        } else if (codePoint < 0x800) {
+            text.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
+            text.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+        } else if (codePoint < 0x10000) {
+            text.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
+            text.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+            text.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+        } else {
+            text.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
+            text.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
+            text.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+            text.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+        }
+    }
+    return text;
+}
+
 }  // namespace pendrax_host

@@ -14,4 +14,7 @@ using WidePath = std::basic_string<PendraxWideChar>;
 // UTF-8 and so has no 16-bit form.
 bool Utf8ToWide(const std::string& text, WidePath& wide);
 
+// Encodes UTF-16 as UTF-8 for messages; an unpaired surrogate becomes U+FFFD.
+std::string WideToUtf8(const WidePath& wide);
+
 }  // namespace pendrax_host
