@@ -72,8 +72,9 @@ int FlangeFile(BlockKernel kernel, const PendraxWideChar* inputPath,
 
     // Cleared first: an input shorter than the header gives its bytes and zeros.
     unsigned char header[PENDRAX_WAV_HEADER_BYTES] = {};
-    (void)std::fread(header, 1, sizeof header, input);
-    if (std::ferror(input) != 0) {
+    // A short header is no failure; only an error is.
+    const std::size_t headerBytes = std::fread(header, 1, sizeof header, input);
+    if (headerBytes < sizeof header && std::ferror(input) != 0) {
         // Nothing readable: no output is created.
         (void)std::fclose(input);
         return Report(kReadFailed, PENDRAX_FLANGER_IO_FAILED);

@@ -1,6 +1,8 @@
 // pendrax record [-D DEVICE] [--seconds N] OUT
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +19,7 @@ constexpr long kMaxSeconds = 268435;      // the most blocks a WAV header descri
 // A block is due every second; this long without one means the capture or
 // the file has stopped.
 constexpr double kStallSeconds = 3.0;
-constexpr int kPollMilliseconds = 100;
+constexpr double kPollSeconds = 0.1;
 
 const char* StartFailure(int code) {
     switch (code) {
@@ -103,6 +105,10 @@ int RunRecord(const Args& args) {
     const char* name = output->text.c_str();
 
     InstallStopHandlers();
+    using Clock = std::chrono::steady_clock;
+    // Timed from before the start: capture begins a little after it, so N
+    // seconds later the file holds N blocks, the last one ending in silence.
+    const auto begin = Clock::now();
     const int started = SoundRecorderStart(output->wide.c_str());
     if (started != PENDRAX_SUCCESS) {
         if (started == PENDRAX_RECORDER_FILE_FAILED) {
@@ -120,8 +126,6 @@ int RunRecord(const Args& args) {
     }
 
     const bool live = StderrIsTerminal();
-    using Clock = std::chrono::steady_clock;
-    const auto begin = Clock::now();
     auto lastGrowth = begin;
     long lastBlocks = 0;
     bool stalled = false;
@@ -148,7 +152,9 @@ int RunRecord(const Args& args) {
             stalled = true;
             break;
         }
-        SleepMilliseconds(kPollMilliseconds);
+        // Wakes on the second asked for, not at the next poll after it.
+        const double left = seconds > 0 ? static_cast<double>(seconds) - elapsed : kPollSeconds;
+        SleepMilliseconds(static_cast<int>(std::ceil(1000 * std::min(left, kPollSeconds))));
     }
     const int blocks = SoundRecorderStop();
     StopDone();
