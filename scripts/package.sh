@@ -10,8 +10,6 @@ cmd_package() {
     mkdir -p "$packages"
     say "building the Debian package"
     # Debian's hardening flags; the None build type adds nothing to them.
-    # Warnings stay warnings here: fortified headers warn on the module's
-    # deliberately unchecked header read.
     local cppflags
     cppflags=$(dpkg-buildflags --get CPPFLAGS)
     CFLAGS="$(dpkg-buildflags --get CFLAGS) $cppflags" CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $cppflags" \
