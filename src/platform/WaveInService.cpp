@@ -5,15 +5,14 @@
 
 namespace pendrax::wavein {
 
-void Device::SetCallback(HWAVEIN handle, WaveInCallback callback, DWORD_PTR instance) {
-    handle_ = handle;
-    callback_ = callback;
+void Device::SetCallback(DWORD_PTR callback, DWORD flags, DWORD_PTR instance) {
+    callback_ = flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr;
     instance_ = instance;
 }
 
 void Device::Notify(UINT message, WAVEHDR* header) {
     if (callback_ != nullptr) {
-        callback_(handle_, message, instance_, reinterpret_cast<DWORD_PTR>(header), 0);
+        callback_(this, message, instance_, reinterpret_cast<DWORD_PTR>(header), 0);
     }
 }
 

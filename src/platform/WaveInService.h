@@ -23,14 +23,14 @@ namespace pendrax::wavein {
 enum class Command { None, Start, Stop, Reset, Close };
 
 struct Device {
-public:
     Device() = default;
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
     virtual ~Device() = default;
 
-    // Where WIM_* messages go, set at open. `handle` is what the callback receives.
-    void SetCallback(HWAVEIN handle, WaveInCallback callback, DWORD_PTR instance);
+    // Where WIM_* messages go, as waveInOpen was given them: a WaveInCallback
+    // with CALLBACK_FUNCTION, nowhere otherwise. The callback receives this device.
+    void SetCallback(DWORD_PTR callback, DWORD flags, DWORD_PTR instance);
     void Notify(UINT message, WAVEHDR* header);
 
     // The API side, in the meanings of the wave-in functions of those names.
@@ -84,7 +84,6 @@ private:
     WAVEHDR* TakeFront();
     MMRESULT Execute(Command command);
 
-    HWAVEIN handle_ = nullptr;
     WaveInCallback callback_ = nullptr;
     DWORD_PTR instance_ = 0;
     std::thread thread_;

@@ -236,10 +236,7 @@ MMRESULT waveInOpen(HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format, 
     if (opened == nullptr) {
         return MMSYSERR_NOMEM;
     }
-    opened->SetCallback(
-        opened.get(),
-        flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr,
-        instance);
+    opened->SetCallback(callback, flags, instance);
     opened->frameBytes = format->nBlockAlign;
     if (snd_pcm_open(&opened->pcm, name, SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0) {
         opened->pcm = nullptr;

@@ -194,10 +194,7 @@ MMRESULT waveInOpen(HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format, 
             return MMSYSERR_NOMEM;
         }
     }
-    opened->SetCallback(
-        opened.get(),
-        flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr,
-        instance);
+    opened->SetCallback(callback, flags, instance);
     if (!opened->StartThread()) {
         opened->CloseStream();
         return MMSYSERR_NOMEM;
