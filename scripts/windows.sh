@@ -1,6 +1,6 @@
 # The Windows DLL for ./run (sourced by it; uses its ROOT, BUILD_ROOT,
-# WERROR, JOBS, say and need): cross-builds for x86_64 and i686, and the
-# checks of both under Wine.
+# WERROR, JOBS, say, need and apt_update): cross-builds for x86_64 and i686,
+# and the checks of both under Wine.
 
 WINDOWS_ARCHES=(x86_64 i686)
 
@@ -9,7 +9,7 @@ need_windows_tools() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         say "adding the i386 architecture for the 32-bit Wine"
         dpkg --add-architecture i386
-        apt-get update -q >/dev/null
+        apt_update
     fi
     need mingw-w64 mingw-w64-tools wine64 wine32:i386 python3-pefile
 }
