@@ -67,13 +67,11 @@ protected:
     static void SetUpTestSuite() {
         tones = new TempDir;
         const std::string tone = tones->File("tone.wav");
-        ASSERT_EQ(RunCommand("sox -n -r 8000 -c 1 -b 16 " + tone + " synth 120 sine 440 vol 0.5"),
-                  0);
         player = ::fork();
         ASSERT_GE(player, 0);
         if (player == 0) {
-            ::execlp("paplay", "paplay", "--latency-msec=20", tone.c_str(),
-                     static_cast<char*>(nullptr));
+            ::execl(PENDRAX_PLAY_TONE, PENDRAX_PLAY_TONE, tone.c_str(), "120",
+                    static_cast<char*>(nullptr));
             ::_exit(127);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(500));

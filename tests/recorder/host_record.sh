@@ -32,8 +32,7 @@ expect_text "device failure explained" "$work/err" "capture device did not open"
 [ "$(stat -c %s "$work/none.wav")" = 44 ] || { echo "FAIL: no valid empty file"; failures=$((failures + 1)); }
 
 # A tone keeps the server's latency low (see the live recording suite).
-sox -n -r 8000 -c 1 -b 16 "$work/tone.wav" synth 20 sine 440 vol 0.5 || exit 1
-paplay --latency-msec=20 "$work/tone.wav" 2>/dev/null & player=$!
+"$(dirname "$0")/../support/play-tone" "$work/tone.wav" 20 2>/dev/null & player=$!
 sleep 2.5
 "$pendrax" record "$work/timed.wav" --seconds 2 >"$work/out" 2>"$work/err"; check "record --seconds 2" 0 $?
 expect_text "name and duration printed" "$work/err" "pendrax: wrote $work/timed.wav (2.0 s)"

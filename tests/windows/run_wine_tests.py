@@ -195,11 +195,8 @@ def run_recorder_check():
             if line.startswith("export "):
                 name, _, value = line[len("export "):].partition("=")
                 ENVIRONMENT[name] = value.strip("'\"")
-        tone = os.path.join(WORK, "tone.wav")
-        subprocess.run(["sox", "-n", "-r", "8000", "-c", "1", "-b", "16", tone, "synth", "60", "sine", "440",
-                        "vol", "0.5"], check=True)
-        player = subprocess.Popen(["paplay", "--latency-msec=20", tone], env=ENVIRONMENT,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        player = subprocess.Popen([os.path.join(PULSE_SCRIPTS, "play-tone"), os.path.join(WORK, "tone.wav"), "60"],
+                                  env=ENVIRONMENT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         time.sleep(0.5)
         # Eight and a half seconds: eight whole blocks, then the second in
         # progress at the stop, tone then silence.
