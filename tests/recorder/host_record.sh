@@ -31,7 +31,7 @@ check "no capture device" 11 $?
 expect_text "device failure explained" "$work/err" "capture device did not open"
 [ "$(stat -c %s "$work/none.wav")" = 44 ] || { echo "FAIL: no valid empty file"; failures=$((failures + 1)); }
 
-# A tone keeps the server's latency low (see the live recording suite).
+# The tone the timed recordings capture.
 "$(dirname "$0")/../support/play-tone" "$work/tone.wav" 20 2>/dev/null & player=$!
 sleep 2.5
 "$pendrax" record "$work/timed.wav" --seconds 2 >"$work/out" 2>"$work/err"; check "record --seconds 2" 0 $?
