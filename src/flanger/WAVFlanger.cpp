@@ -1,10 +1,15 @@
 #include "WAVFlanger.h"
 
+#include <condition_variable>
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "Files.h"
 #include "FlangerKernel.h"
@@ -44,11 +49,154 @@ void ToHostOrder(std::int16_t* samples, std::size_t count) {
 }
 
 // The file is read and written in chunks of whole blocks, straight into and
-// out of one working buffer: 256 blocks (512 KiB) make a few hundred system
+// out of a working buffer: 256 blocks (512 KiB) make a few hundred system
 // calls per hour of audio, and the streams are unbuffered so no byte is
 // copied through a stdio buffer on the way. Blocks stay 1024 samples.
 constexpr std::size_t kChunkBlocks = 256;
 constexpr auto kBlockSamples = static_cast<std::size_t>(kFlangerBlockSamples);
+constexpr std::size_t kChunkSamples = kChunkBlocks * kBlockSamples;
+
+// Flanges the `count` samples of a chunk that starts at stream position
+// `position`, block by block.
+void FlangeChunk(BlockKernel kernel, std::int16_t* samples, std::size_t count,
+                 std::uint64_t position) {
+    for (std::size_t start = 0; start < count; start += kBlockSamples) {
+        std::int16_t* const block = samples + start;
+        const std::size_t length = count - start < kBlockSamples ? count - start : kBlockSamples;
+        ToHostOrder(block, length);
+        kernel(block, static_cast<std::int32_t>(length), kFlangerRate, kFlangerDepth,
+               kFlangerMaxDelaySeconds, KernelOffset(position + start));
+        ToHostOrder(block, length);
+    }
+}
+
+// Flanges one chunk on a thread of its own while the caller writes the one
+// before and reads the one after: the system calls and the kernel then run
+// on two cores at once. Blocks are independent, so the output is the same.
+class ChunkWorker {
+public:
+    explicit ChunkWorker(BlockKernel kernel) : kernel_(kernel), thread_([this] { Run(); }) {}
+    ChunkWorker(const ChunkWorker&) = delete;
+    ChunkWorker& operator=(const ChunkWorker&) = delete;
+    ~ChunkWorker() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    void Submit(std::int16_t* samples, std::size_t count, std::uint64_t position) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            samples_ = samples;
+            count_ = count;
+            position_ = position;
+            busy_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    // Until the chunk submitted last is flanged.
+    void Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !busy_; });
+    }
+
+private:
+    void Run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return busy_ || quit_; });
+            if (quit_) {
+                return;
+            }
+            lock.unlock();
+            FlangeChunk(kernel_, samples_, count_, position_);
+            lock.lock();
+            busy_ = false;
+            changed_.notify_all();
+        }
+    }
+
+    const BlockKernel kernel_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::int16_t* samples_ = nullptr;
+    std::size_t count_ = 0;
+    std::uint64_t position_ = 0;
+    bool busy_ = false;
+    bool quit_ = false;
+    std::thread thread_;  // last: starts once the rest is ready
+};
+
+// Reads up to `capacity` samples; fread gathers short reads (a pipe) until
+// the chunk is full or the input ends, and a trailing odd byte is dropped.
+std::size_t ReadChunk(std::FILE* input, std::int16_t* samples, std::size_t capacity) {
+    return std::fread(samples, 1, capacity * sizeof samples[0], input) / sizeof samples[0];
+}
+
+bool WriteChunk(std::FILE* output, const std::int16_t* samples, std::size_t count) {
+    return std::fwrite(samples, sizeof samples[0], count, output) == count;
+}
+
+// Every chunk is read, flanged and written in order, up to the first short
+// read (the input ended or failed) or failed write; what reaches the output
+// is the same whether a worker flanges or not.
+bool FlangeSamples(BlockKernel kernel, std::FILE* input, std::FILE* output) {
+    // Two chunks when the memory and a thread are there; one chunk, or one
+    // block at a time, still works without them.
+    std::unique_ptr<std::int16_t[]> chunks(new (std::nothrow) std::int16_t[2 * kChunkSamples]);
+    std::int16_t oneBlock[kFlangerBlockSamples];
+    std::int16_t* samples = chunks != nullptr ? chunks.get() : oneBlock;
+    const std::size_t capacity = chunks != nullptr ? kChunkSamples : kBlockSamples;
+
+    std::uint64_t position = 0;
+    std::size_t got = ReadChunk(input, samples, capacity);
+    std::optional<ChunkWorker> worker;
+    if (got == capacity && chunks != nullptr) {
+        try {
+            worker.emplace(kernel);  // only an input of more than one chunk gets one
+        } catch (const std::system_error&) {
+            worker.reset();
+        }
+    }
+    if (!worker) {
+        for (; got > 0; got = ReadChunk(input, samples, capacity)) {
+            FlangeChunk(kernel, samples, got, position);
+            position += got;
+            if (!WriteChunk(output, samples, got)) {
+                return false;
+            }
+            if (got < capacity) {
+                break;  // the input ended, or could not be read further
+            }
+        }
+        return true;
+    }
+
+    std::int16_t* next = samples + kChunkSamples;
+    worker->Submit(samples, got, position);
+    for (;;) {
+        // While the worker flanges this chunk, the next one is read.
+        const std::size_t nextGot = got == capacity ? ReadChunk(input, next, capacity) : 0;
+        worker->Wait();
+        if (nextGot > 0) {
+            worker->Submit(next, nextGot, position + got);
+        }
+        const bool written = WriteChunk(output, samples, got);
+        if (!written || nextGot == 0) {
+            if (nextGot > 0) {
+                worker->Wait();  // its buffer is ours until it is done
+            }
+            return written;
+        }
+        position += got;
+        std::swap(samples, next);
+        got = nextGot;
+    }
+}
 
 int FlangeFile(BlockKernel kernel, const PendraxWideChar* inputPath,
                const PendraxWideChar* outputPath) {
@@ -56,13 +204,6 @@ int FlangeFile(BlockKernel kernel, const PendraxWideChar* inputPath,
     // allocations of the call that can fail do so with no file open.
     const platform::FileName inputName = platform::NativeName(inputPath);
     const platform::FileName outputName = platform::NativeName(outputPath);
-    // Without the memory for a whole chunk, one block at a time still works.
-    std::unique_ptr<std::int16_t[]> chunk(new (std::nothrow)
-                                              std::int16_t[kChunkBlocks * kBlockSamples]);
-    std::int16_t oneBlock[kFlangerBlockSamples];
-    std::int16_t* const samples = chunk != nullptr ? chunk.get() : oneBlock;
-    const std::size_t chunkSamples =
-        chunk != nullptr ? kChunkBlocks * kBlockSamples : kBlockSamples;
 
     std::FILE* input = platform::OpenForReading(inputName);
     if (input == nullptr) {
@@ -87,31 +228,8 @@ int FlangeFile(BlockKernel kernel, const PendraxWideChar* inputPath,
     }
     (void)std::setvbuf(output, nullptr, _IONBF, 0);
 
-    bool written = std::fwrite(header, 1, sizeof header, output) == sizeof header;
-    std::uint64_t position = 0;
-    while (written) {
-        // fread gathers short reads (a pipe) until the chunk is full or the
-        // input ends; a trailing odd byte is dropped.
-        const std::size_t got =
-            std::fread(samples, 1, chunkSamples * sizeof samples[0], input) / sizeof samples[0];
-        if (got == 0) {
-            break;
-        }
-        for (std::size_t start = 0; start < got; start += kBlockSamples) {
-            std::int16_t* const block = samples + start;
-            const std::size_t count = got - start < kBlockSamples ? got - start : kBlockSamples;
-            ToHostOrder(block, count);
-            kernel(block, static_cast<std::int32_t>(count), kFlangerRate, kFlangerDepth,
-                   kFlangerMaxDelaySeconds, KernelOffset(position));
-            ToHostOrder(block, count);
-            position += count;
-        }
-        written = std::fwrite(samples, sizeof samples[0], got, output) == got;
-        if (got < chunkSamples) {
-            break;  // the input ended, or could not be read further
-        }
-    }
-
+    bool written = std::fwrite(header, 1, sizeof header, output) == sizeof header &&
+                   FlangeSamples(kernel, input, output);
     const bool readFailed = std::ferror(input) != 0;
     (void)std::fclose(input);  // read-only: nothing left to lose
     written = std::fclose(output) == 0 && written;

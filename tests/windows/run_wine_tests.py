@@ -113,7 +113,9 @@ def flange(input_name, output_name):
 
 def run_flanger_checks():
     generator = random.Random(5)
-    samples = [generator.randint(-32768, 32767) for _ in range(3 * 8000 + 517)]
+    # Past two of the flanger's 262144-sample chunks, ending mid-block and
+    # with an odd byte.
+    samples = [generator.randint(-32768, 32767) for _ in range(2 * 262144 + 3 * 8000 + 517)]
     source = canonical_wav(samples, trailing=b"\x7f")
     write(os.path.join(WORK, "in.wav"), source)
     expected_path = os.path.join(WORK, "expected.wav")
