@@ -63,23 +63,20 @@ double StatField(const std::string& stat, const std::string& field) {
 class LiveRecording : public ::testing::Test {
 protected:
     // One tone for the whole suite, played into the sink whose monitor is
-    // recorded.
+    // recorded, and heard there before any case starts.
     static void SetUpTestSuite() {
         tones = new TempDir;
-        const std::string tone = tones->File("tone.wav");
-        player = ::fork();
-        ASSERT_GE(player, 0);
-        if (player == 0) {
-            ::execl(PENDRAX_PLAY_TONE, PENDRAX_PLAY_TONE, tone.c_str(), "120",
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::string output;
+        ASSERT_EQ(
+            RunCommand(std::string(PENDRAX_START_TONE) + " " + tones->File("tone.wav") + " 120",
+                       &output),
+            0)
+            << output;
+        player = static_cast<pid_t>(std::stol(output));
     }
     static void TearDownTestSuite() {
         if (player > 0) {
             ::kill(player, SIGTERM);
-            ::waitpid(player, nullptr, 0);
         }
         delete tones;
     }

@@ -32,8 +32,7 @@ expect_text "device failure explained" "$work/err" "capture device did not open"
 [ "$(stat -c %s "$work/none.wav")" = 44 ] || { echo "FAIL: no valid empty file"; failures=$((failures + 1)); }
 
 # The tone the timed recordings capture.
-"$(dirname "$0")/../support/play-tone" "$work/tone.wav" 20 2>/dev/null & player=$!
-sleep 2.5
+player=$("$(dirname "$0")/../support/start-tone" "$work/tone.wav" 20) || exit 1
 "$pendrax" record "$work/timed.wav" --seconds 2 >"$work/out" 2>"$work/err"; check "record --seconds 2" 0 $?
 expect_text "name and duration printed" "$work/err" "pendrax: wrote $work/timed.wav (2.0 s)"
 [ "$(blocks_in "$work/timed.wav")" = 2 ] && soxi "$work/timed.wav" >/dev/null ||

@@ -16,6 +16,7 @@ import math
 import os
 import random
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -197,9 +198,8 @@ def run_recorder_check():
             if line.startswith("export "):
                 name, _, value = line[len("export "):].partition("=")
                 ENVIRONMENT[name] = value.strip("'\"")
-        player = subprocess.Popen([os.path.join(PULSE_SCRIPTS, "play-tone"), os.path.join(WORK, "tone.wav"), "60"],
-                                  env=ENVIRONMENT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(0.5)
+        player = int(subprocess.run([os.path.join(PULSE_SCRIPTS, "start-tone"), os.path.join(WORK, "tone.wav"), "60"],
+                                    env=ENVIRONMENT, check=True, stdout=subprocess.PIPE, text=True).stdout)
         # Eight and a half seconds: eight whole blocks, then the second in
         # progress at the stop, tone then silence.
         code, output = host("record", windows_path(MODULE), "recording.wav", "8550", timeout=180)
@@ -244,8 +244,7 @@ def run_recorder_check():
               f"pendrax.exe record --seconds 3: {blocks} blocks, as reported", err)
     finally:
         if player:
-            player.kill()
-            player.wait()
+            os.kill(player, signal.SIGKILL)
         subprocess.run([os.path.join(PULSE_SCRIPTS, "stop-pulse"), server], check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
