@@ -73,6 +73,8 @@ void FlangeChunk(BlockKernel kernel, std::int16_t* samples, std::size_t count,
 // Flanges one chunk on a thread of its own while the caller writes the one
 // before and reads the one after: the system calls and the kernel then run
 // on two cores at once. Blocks are independent, so the output is the same.
+// Destroying it ends the thread once any chunk it is flanging is done; it
+// goes before the buffers do.
 class ChunkWorker {
 public:
     explicit ChunkWorker(BlockKernel kernel) : kernel_(kernel), thread_([this] { Run(); }) {}
@@ -157,9 +159,9 @@ bool FlangeSamples(BlockKernel kernel, std::FILE* input, std::FILE* output) {
     std::optional<ChunkWorker> worker;
     if (got == capacity && chunks != nullptr) {
         try {
-            worker.emplace(kernel);  // only an input of more than one chunk gets one
+            worker.emplace(kernel);  // only an input that fills its first chunk gets one
         } catch (const std::system_error&) {
-            worker.reset();
+            // No thread to be had: this thread flanges every chunk itself.
         }
     }
     if (!worker) {
@@ -187,10 +189,7 @@ bool FlangeSamples(BlockKernel kernel, std::FILE* input, std::FILE* output) {
         }
         const bool written = WriteChunk(output, samples, got);
         if (!written || nextGot == 0) {
-            if (nextGot > 0) {
-                worker->Wait();  // its buffer is ours until it is done
-            }
-            return written;
+            return written;  // a chunk still with the worker is never written
         }
         position += got;
         std::swap(samples, next);
