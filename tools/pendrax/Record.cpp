@@ -20,6 +20,11 @@ constexpr long kMaxSeconds = 268435;      // the most blocks a WAV header descri
 // the file has stopped.
 constexpr double kStallSeconds = 3.0;
 constexpr double kPollSeconds = 0.1;
+// --seconds N stops this much before N seconds: capture runs only a few
+// milliseconds behind the clock, so a host that woke a little late would
+// catch the first samples of second N + 1, and the file would hold N + 1
+// blocks. The last block then ends in about this much silence.
+constexpr double kEarlySeconds = 0.1;
 
 const char* StartFailure(int code) {
     switch (code) {
@@ -144,17 +149,20 @@ int RunRecord(const Args& args) {
         if (StopRequested()) {
             break;
         }
-        // The module keeps the second in progress at the stop: no wait for it.
-        if (seconds > 0 && elapsed >= static_cast<double>(seconds)) {
+        // The module keeps the second in progress at the stop: no wait for
+        // it. N - 1 whole blocks go first, so audio that came late still
+        // gives N.
+        const double deadline = static_cast<double>(seconds) - kEarlySeconds;
+        if (seconds > 0 && elapsed >= deadline && written >= seconds - 1) {
             break;
         }
         if (std::chrono::duration<double>(now - lastGrowth).count() >= kStallSeconds) {
             stalled = true;
             break;
         }
-        // Wakes on the second asked for, not at the next poll after it.
-        const double left = seconds > 0 ? static_cast<double>(seconds) - elapsed : kPollSeconds;
-        SleepMilliseconds(static_cast<int>(std::ceil(1000 * std::min(left, kPollSeconds))));
+        // Wakes at the deadline, not at the next poll after it.
+        const double left = seconds > 0 ? deadline - elapsed : kPollSeconds;
+        SleepMilliseconds(static_cast<int>(std::ceil(1000 * std::clamp(left, 0.01, kPollSeconds))));
     }
     const int blocks = SoundRecorderStop();
     StopDone();
