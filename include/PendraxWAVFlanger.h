@@ -37,6 +37,9 @@ typedef char16_t PendraxWideChar;
 #define PENDRAX_WAV_HEADER_BYTES 44
 #define PENDRAX_SAMPLE_RATE 8000
 #define PENDRAX_BLOCK_BYTES 16000
+/* The most blocks a recording holds: the most whose sizes the header's
+ * 32-bit fields describe exactly. */
+#define PENDRAX_MAX_BLOCKS 268435
 
 /* Success, for WAVFlanger and SoundRecorderStart. */
 #define PENDRAX_SUCCESS 999

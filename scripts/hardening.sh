@@ -114,6 +114,14 @@ tidy_database() { # tree, folder-regex
     return "$status"
 }
 
+# The -I options of the trees' compile databases, each once.
+include_flags() { # tree...
+    local tree
+    for tree in "$@"; do
+        grep -o -- '-I[^ "]*' "$tree/compile_commands.json"
+    done | sort -u
+}
+
 cmd_lint() {
     need_hardening_tools
     [ -f "$BUILD_ROOT/native/compile_commands.json" ] || build_native
@@ -122,14 +130,16 @@ cmd_lint() {
     tidy_database "$BUILD_ROOT/native" 'src|tools|tests|bench'
     tidy_database "$BUILD_ROOT/fuzz" 'fuzz'
     say "cppcheck"
-    local sources
+    # Every checked-in source, the Windows-only ones too, with the include
+    # paths the native and fuzz builds use.
+    local sources includes
     mapfile -t sources < <(source_files | grep -v '\.h$')
+    mapfile -t includes < <(include_flags "$BUILD_ROOT/native" "$BUILD_ROOT/fuzz")
     (cd "$ROOT" && cppcheck --quiet --error-exitcode=1 --std=c++17 \
         --enable=warning,style,performance,portability --library=googletest --library=posix \
         --inline-suppr \
         --suppress=missingIncludeSystem --suppress=unmatchedSuppression \
-        -I include -I src/flanger -I src/platform -I src/recorder -I src/module -I tests/support \
-        -I fuzz -j "$JOBS" "${sources[@]}")
+        "${includes[@]}" -j "$JOBS" "${sources[@]}")
     say "formatting"
     local files
     mapfile -t files < <(source_files)

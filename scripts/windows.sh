@@ -1,6 +1,7 @@
 # The Windows DLL for ./run (sourced by it; uses its ROOT, BUILD_ROOT,
-# WERROR, JOBS, say, need and apt_update): cross-builds for x86_64 and i686,
-# and the checks of both under Wine.
+# WERROR, JOBS, say, need and apt_update): cross-builds for x86_64 and i686.
+# The native tree runs their checks under Wine once it is configured with
+# -DPENDRAX_WINDOWS_BUILD_ROOT.
 
 WINDOWS_ARCHES=(x86_64 i686)
 
@@ -27,12 +28,3 @@ build_windows() {
     done
 }
 
-# The static checks and the Wine runs, from the native tree (which gets
-# them once it knows where the cross-builds are). Each architecture's Wine
-# prefix is made on the first run in $BUILD_ROOT/wine-ARCH and reused.
-test_windows() {
-    build_windows
-    build_native -DPENDRAX_WINDOWS_BUILD_ROOT="$BUILD_ROOT"
-    say "the Windows DLL: static checks and Wine runs"
-    ctest --test-dir "$BUILD_ROOT/native" --output-on-failure -j "$JOBS" -L '^windows$'
-}

@@ -15,7 +15,7 @@ constexpr std::uint32_t kBytesPerSample = 2;
 constexpr std::uint32_t kBlockBytes = PENDRAX_BLOCK_BYTES;  // one second
 static_assert(kBlockBytes == kSampleRate * kBytesPerSample, "a block is one second");
 // The most blocks the 32-bit size fields describe exactly.
-constexpr std::uint32_t kMaxBlocks = 268435;
+constexpr std::uint32_t kMaxBlocks = PENDRAX_MAX_BLOCKS;
 
 struct WavHeader {
     char riffTag[4];

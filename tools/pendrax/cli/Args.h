@@ -1,34 +1,27 @@
-// The host's subcommands. Each takes the arguments after its name and
-// returns the process's exit status.
+// The command line as the host sees it, and the walk over a command's
+// options.
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
 #include <string>
 #include <vector>
 
-#include "System.h"
+#include "Utf8.h"
 
 namespace pendrax_host {
 
-// Exit statuses shared by the commands (record adds 11 to 15).
-constexpr int kExitSuccess = 0;
-constexpr int kExitOpenFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitIoFailed = 3;
-constexpr int kExitRefused = 4;  // flange: input refused; record: stopped early
+// One command-line argument: its UTF-8 text for messages and options, and
+// its 16-bit form for the module (valid is false when it has none).
+struct Arg {
+    std::string text;
+    WidePath wide;
+    bool valid = true;
+};
 
 using Args = std::vector<Arg>;
 
-int RunFlange(const Args& args);
-int RunRecord(const Args& args);
-
-// Prints "pendrax: PROBLEM" and the pointer to the help on standard error;
-// returns kExitUsage.
-int UsageError(const std::string& problem);
-
-// Prints the help for a command ("" for the whole host); false when there
-// is no such command.
-bool PrintHelp(const std::string& command, std::FILE* stream);
+// "-": standard input or output, by its place on the command line.
+inline bool IsStream(const Arg& arg) { return arg.text == "-"; }
 
 // Walks a command's arguments as getopt_long does: "-" is an operand, "--"
 // ends the options, and every other argument that starts with '-' is an

@@ -1,4 +1,4 @@
-#include "WavCheck.h"
+#include "wav/WavCheck.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,0 +1,98 @@
+#include "cli/Help.h"
+
+#include "PendraxWAVFlanger.h"
+
+// A number as the text of a string literal.
+#define PENDRAX_TEXT(number) PENDRAX_TEXT_OF(number)
+#define PENDRAX_TEXT_OF(number) #number
+
+namespace pendrax_host {
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: pendrax COMMAND [OPTION]... ARGUMENT...\n"
+    "Flange 16-bit mono WAV files and record the audio input.\n"
+    "\n"
+    "Commands:\n"
+    "  flange [--force] IN OUT     apply the flanger to IN, writing OUT ('-' for\n"
+    "                              standard input or output)\n"
+    "  record [-D DEVICE] [--seconds N] OUT\n"
+    "                              record 8000 Hz mono 16-bit audio into OUT until\n"
+    "                              N seconds pass, Ctrl-C, or the input stops\n"
+    "  help [COMMAND]              show this help, or a command's\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help                  show this help; after a command, its own\n"
+    "      --version               show the version\n"
+    "\n"
+    "Exit status:\n"
+    "  0      success\n"
+    "  1      flange: a file could not be opened, or OUT is IN (no output written)\n"
+    "  2      usage error\n"
+    "  3      flange: reading or writing failed (output incomplete)\n"
+    "  4      flange: IN refused by the input check (no output written);\n"
+    "         record: stopped early, the input stopped or writing failed\n"
+    "  11-15  record: the recording did not start (see 'pendrax help record')\n"
+    "\n"
+    "Messages go to standard error as 'pendrax: ...'. See pendrax(1).\n";
+
+constexpr const char* kFlangeHelp =
+    "Usage: pendrax flange [--force] IN OUT\n"
+    "Apply the flanger (a delay sweeping between 2 and 37 samples, one cycle\n"
+    "every 2 s at 8000 Hz) to the WAV file IN, writing OUT. '-' as IN reads\n"
+    "standard input; '-' as OUT writes standard output, and the module's status\n"
+    "line then goes to standard error.\n"
+    "\n"
+    "IN is checked first. A canonical WAV (RIFF/WAVE, 16-bit PCM, mono, samples\n"
+    "from byte 44) is flanged; at a rate other than 8000 Hz it is flanged with a\n"
+    "warning, since the sweep's timing assumes 8000 Hz. Anything else is refused\n"
+    "with status 4, no output and a sox command that converts it.\n"
+    "\n"
+    "Options:\n"
+    "      --force     flange any input as it is, unchecked\n"
+    "  -h, --help      show this help\n"
+    "      --          end of options\n"
+    "\n"
+    "Exit status: 0 written; 1 a file could not be opened, or OUT is IN (no\n"
+    "output); 2 usage error; 3 reading or writing failed (output incomplete);\n"
+    "4 IN refused by the check (no output).\n";
+
+constexpr const char* kRecordHelp =
+    "Usage: pendrax record [-D DEVICE] [--seconds N] OUT\n"
+    "Record the audio input at 8000 Hz, mono, 16-bit into the WAV file OUT in\n"
+    "one-second blocks, until N seconds have passed, Ctrl-C or SIGTERM\n"
+    "(Ctrl-Break or closing the console on Windows), or no block has arrived for\n"
+    "3 s. The header is finished in every case; on a terminal a live line shows\n"
+    "the progress.\n"
+    "\n"
+    "Options:\n"
+    "  -D, --device=DEVICE   the ALSA capture device (Linux; default:\n"
+    "                        $PENDRAX_CAPTURE_DEVICE, else 'default')\n"
+    "  -d, --seconds=N       stop after N seconds (1 to " PENDRAX_TEXT(PENDRAX_MAX_BLOCKS) ")\n"
+    "  -h, --help            show this help\n"
+    "      --                end of options\n"
+    "\n"
+    "Exit status: 0 recorded; 2 usage error; 4 stopped early: no audio arrived\n"
+    "for 3 s (the device stopped) or writing OUT failed, the blocks so far kept;\n"
+    "11 the capture device did not open; 12 the capture buffer was not queued;\n"
+    "13 capture did not start; 14 OUT could not be created; 15 a recording is\n"
+    "already in progress.\n";
+
+}  // namespace
+
+bool PrintHelp(const std::string& command, std::FILE* stream) {
+    const char* text = nullptr;
+    if (command.empty()) {
+        text = kHelp;
+    } else if (command == "flange") {
+        text = kFlangeHelp;
+    } else if (command == "record") {
+        text = kRecordHelp;
+    } else {
+        return false;
+    }
+    (void)std::fputs(text, stream);
+    return true;
+}
+
+}  // namespace pendrax_host

@@ -1,0 +1,46 @@
+#include "commands/FlangeFailures.h"
+
+#include <cstdio>
+
+#include "cli/ExitCodes.h"
+#include "cli/Messages.h"
+#include "os/Probes.h"
+
+namespace pendrax_host {
+
+int ExplainOpenFailure(const Arg& input, const Arg& output) {
+    std::string reason;
+    unsigned char byte = 0;
+    std::size_t got = 0;
+    bool opened = false;
+    if (!IsStream(input) && !ReadHead(input, &byte, 1, got, opened, reason)) {
+        CannotInput(opened ? "read" : "open", input, reason);
+        return kExitOpenFailed;
+    }
+    if (!IsStream(input) && !IsStream(output) && SameFile(input, output)) {
+        std::fprintf(stderr, "pendrax: the output %s is the input file itself\n",
+                     OutputName(output).c_str());
+        return kExitOpenFailed;
+    }
+    reason = IsStream(output) ? std::string() : WriteOpenFailure(output);
+    std::fprintf(stderr, "pendrax: cannot open output %s: %s\n", OutputName(output).c_str(),
+                 reason.empty() ? "the module could not open it" : reason.c_str());
+    return kExitOpenFailed;
+}
+
+int ExplainIoFailure(const Arg& input, const Arg& output, const std::string& moduleReason) {
+    std::string reason;
+    if (!IsStream(input) && !ReadsToEnd(input, reason)) {
+        CannotInput("read", input, reason);
+        return kExitIoFailed;
+    }
+    reason = IsStream(output) ? std::string() : AppendFailure(output);
+    if (reason.empty()) {
+        reason = moduleReason.empty() ? "input/output error" : moduleReason;
+    }
+    std::fprintf(stderr, "pendrax: writing %s failed: %s; it is incomplete\n",
+                 OutputName(output).c_str(), reason.c_str());
+    return kExitIoFailed;
+}
+
+}  // namespace pendrax_host

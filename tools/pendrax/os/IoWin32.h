@@ -1,0 +1,23 @@
+// Win32 helpers shared by the OS layer's files.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "cli/Args.h"
+
+namespace pendrax_host {
+
+// The system's text for an error code, without its closing full stop.
+std::string ErrorText(DWORD code);
+
+// Opens the file by its 16-bit path, shared for reading and writing.
+HANDLE Open(const Arg& path, DWORD access, DWORD disposition);
+
+// Copies `from` to its end into `to`, adding to *copied when given; false
+// with the error when a read or write fails. A closed pipe is the end.
+bool CopyAll(HANDLE from, HANDLE to, std::int64_t* copied, DWORD& error);
+
+}  // namespace pendrax_host
