@@ -10,6 +10,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/Help.h"
 #include "cli/Messages.h"
+#include "cli/OptionScanner.h"
 #include "commands/Commands.h"
 #include "commands/FlangeFailures.h"
 #include "commands/Refusal.h"

@@ -8,6 +8,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/Help.h"
 #include "cli/Messages.h"
+#include "cli/OptionScanner.h"
 #include "commands/Commands.h"
 #include "os/Probes.h"
 #include "os/Process.h"

@@ -1,4 +1,4 @@
-#include "cli/Args.h"
+#include "cli/OptionScanner.h"
 
 namespace pendrax_host {
 
