@@ -128,6 +128,8 @@ struct AlsaDevice final : Device {
             wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
             if (descriptors == nullptr || wakeFd < 0) {
                 result = MMSYSERR_NOMEM;
+            } else {
+                descriptors[0] = pollfd{wakeFd, POLLIN, 0};
             }
         }
         if (result != MMSYSERR_NOERROR) {
@@ -184,7 +186,6 @@ struct AlsaDevice final : Device {
     }
 
     bool StartStream() override {
-        descriptors[0] = pollfd{wakeFd, POLLIN, 0};
         recoveries = 0;
         return snd_pcm_poll_descriptors(pcm, &descriptors[1],
                                         static_cast<unsigned>(pcmDescriptors)) > 0 &&

@@ -15,6 +15,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <atomic>
 #include <memory>
 #include <new>
 
@@ -37,11 +38,21 @@ constexpr DWORD kHandBackPollMilliseconds = 10;
 // refuses to close even after a reset and a wait, it may still write these,
 // so they stay allocated, and only they, for the life of the process.
 struct DriverSide {
+    DriverSide* nextLeft = nullptr;  // the chain of those left to their drivers
     ::HWAVEIN system = nullptr;
     HANDLE ready = nullptr;  // signalled by winmm whenever a driver buffer is done
     WAVEHDR driver[kDriverBuffers] = {};
     std::unique_ptr<char[]> memory;
 };
+
+// Driver sides left to drivers that refused to close, kept in reach.
+std::atomic<DriverSide*> leftToDrivers{nullptr};
+
+void LeaveToDriver(DriverSide* side) {
+    side->nextLeft = leftToDrivers.load();
+    while (!leftToDrivers.compare_exchange_weak(side->nextLeft, side)) {
+    }
+}
 
 }  // namespace
 
@@ -54,10 +65,10 @@ struct WinmmDevice final : Device {
 
     void Wake() override { SetEvent(wake); }
 
-    // winmm sets the flag on its own thread before it signals the event.
+    // winmm sets the flag on its own thread, after the bytes recorded; the
+    // acquiring load sees those with it.
     bool Done(int index) {
-        MemoryBarrier();
-        return (static_cast<volatile DWORD&>(side->driver[index].dwFlags) & WHDR_DONE) != 0;
+        return (__atomic_load_n(&side->driver[index].dwFlags, __ATOMIC_ACQUIRE) & WHDR_DONE) != 0;
     }
 
     bool QueueDriverBuffer(int index) {
@@ -196,7 +207,7 @@ struct WinmmDevice final : Device {
                 result = ::waveInClose(side->system);
             }
             if (result != MMSYSERR_NOERROR) {
-                (void)side.release();  // left to the driver, deliberately
+                LeaveToDriver(side.release());
             }
         }
         if (side != nullptr && side->ready != nullptr) {
