@@ -9,8 +9,8 @@
 //   ring (Capture), so the system is read on time whatever the callback does;
 // - the delivery thread moves the ring into the application's queued
 //   buffers and calls the application's callback, which may queue buffers,
-//   write files and take locks there, and may stall for as long as the ring
-//   holds (30 s) without a sample lost.
+//   write files and take locks there, and may stall for 30 s without a
+//   sample lost.
 // Audio that finds the ring full is skipped, never filled in: what the
 // application receives is then shorter than the time elapsed.
 //
@@ -81,7 +81,8 @@ protected:
 
 private:
     static constexpr int kMaxQueued = 16;
-    static constexpr std::size_t kRingSeconds = 30;
+    // 30 s of stall, and 2 s for the block in progress and the threads to be scheduled.
+    static constexpr std::size_t kRingSeconds = 32;
 
     void Notify(UINT message, WAVEHDR* header);
     // Takes the front of the queue, marked done; with the lock held.
