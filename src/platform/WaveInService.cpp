@@ -67,15 +67,14 @@ MMRESULT Device::Add(WAVEHDR* header, UINT headerSize) {
 }
 
 MMRESULT Device::Send(Command command) {
-    MMRESULT result = MMSYSERR_NOERROR;
-    {
+    const MMRESULT result = [&] {
         std::unique_lock<std::mutex> guard(lock_);
         changed_.wait(guard, [this] { return command_ == Command::None; });
         command_ = command;
         Wake();
         changed_.wait(guard, [this] { return command_ == Command::None; });
-        result = commandResult_;
-    }
+        return commandResult_;
+    }();
     if (command == Command::Stop || command == Command::Reset) {
         Flush(command == Command::Reset);
     }

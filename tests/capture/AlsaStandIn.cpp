@@ -18,20 +18,21 @@
 
 struct _snd_pcm {
     snd_pcm_state_t state = SND_PCM_STATE_OPEN;
+    // cppcheck-suppress unusedStructMember
     std::deque<std::uint16_t> frames;
     int fd = -1;
 };
 
 namespace {
 
-constexpr std::size_t kCapacity = 3 * 8000;
+constexpr std::size_t kCapacity = 24000;  // 3 s
 
 std::mutex lock;
 alsa_standin::Script script;
 snd_pcm_t* current = nullptr;
 int openDevices = 0;
 unsigned next = 0;
-snd_lib_error_handler_t handler = nullptr;
+snd_lib_error_handler_t hostHandler = nullptr;
 thread_local snd_local_error_handler_t local = nullptr;
 
 void Readable(snd_pcm_t* pcm, bool readable) {
@@ -64,7 +65,7 @@ void Suspend() {
     Readable(current, true);
 }
 
-snd_lib_error_handler_t Handler() { return handler; }
+snd_lib_error_handler_t Handler() { return hostHandler; }
 
 }  // namespace alsa_standin
 
@@ -146,7 +147,7 @@ int snd_pcm_hw_params(snd_pcm_t* pcm, snd_pcm_hw_params_t*) {
 
 int snd_pcm_poll_descriptors_count(snd_pcm_t*) { return 1; }
 
-int snd_pcm_poll_descriptors(snd_pcm_t* pcm, struct pollfd* descriptors, unsigned space) {
+int snd_pcm_poll_descriptors(snd_pcm_t* pcm, struct pollfd* pfds, unsigned space) {
     std::lock_guard<std::mutex> guard(lock);
     if (script.pollDescriptorsFail) {
         return -ENOMEM;
@@ -154,13 +155,13 @@ int snd_pcm_poll_descriptors(snd_pcm_t* pcm, struct pollfd* descriptors, unsigne
     if (space < 1) {
         return 0;
     }
-    descriptors[0] = pollfd{pcm->fd, POLLIN, 0};
+    pfds[0] = pollfd{pcm->fd, POLLIN, 0};
     return 1;
 }
 
-int snd_pcm_poll_descriptors_revents(snd_pcm_t*, struct pollfd* descriptors, unsigned count,
-                                     unsigned short* events) {
-    *events = count > 0 ? descriptors[0].revents : 0;
+int snd_pcm_poll_descriptors_revents(snd_pcm_t*, struct pollfd* pfds, unsigned nfds,
+                                     unsigned short* revents) {
+    *revents = nfds > 0 ? pfds[0].revents : 0;
     return 0;
 }
 
@@ -230,13 +231,13 @@ int snd_pcm_recover(snd_pcm_t* pcm, int error, int) {
     return 0;
 }
 
-int snd_lib_error_set_handler(snd_lib_error_handler_t wanted) {
-    handler = wanted;
+int snd_lib_error_set_handler(snd_lib_error_handler_t handler) {
+    hostHandler = handler;
     return 0;
 }
 
-snd_local_error_handler_t snd_lib_error_set_local(snd_local_error_handler_t wanted) {
+snd_local_error_handler_t snd_lib_error_set_local(snd_local_error_handler_t func) {
     const snd_local_error_handler_t previous = local;
-    local = wanted;
+    local = func;
     return previous;
 }

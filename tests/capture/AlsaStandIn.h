@@ -3,10 +3,10 @@
 
 #include <cstdarg>
 
-// As the service declares it: alsa-lib 1.2.8's header misses its C name.
-using AlsaLocalHandler = void (*)(const char*, int, const char*, int, const char*, va_list);
-extern "C" AlsaLocalHandler snd_lib_error_set_local(AlsaLocalHandler handler);
-
+// As the service includes it: alsa-lib 1.2.8 misses one C name.
+extern "C" {
+#include <alsa/error.h>
+}
 #include <alsa/asoundlib.h>
 
 namespace alsa_standin {
@@ -16,7 +16,7 @@ struct Script {
 };
 
 // Sets the script.
-void Set(const Script& script);
+void Set(const Script& wanted);
 // The system suspends: the stream reports -ESTRPIPE until resumed.
 void Suspend();
 // The error handler a host set with snd_lib_error_set_handler.

@@ -1,10 +1,11 @@
 // The real recorder over a real capture service over a stand-in system.
 #pragma once
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 
 #include "PendraxWAVFlanger.h"
 #include "StandIn.h"
@@ -17,8 +18,9 @@ using pendrax_test::Bytes;
 constexpr std::size_t kBlockSamples = 8000;
 
 // The file of a recording of samples 0 to count - 1, in `blocks` blocks.
-inline Bytes Ramp(std::size_t count, std::uint32_t blocks) {
-    Bytes bytes = pendrax_test::CanonicalHeader(blocks * 2 * kBlockSamples);
+inline Bytes Ramp(std::size_t count, std::size_t blocks) {
+    Bytes bytes =
+        pendrax_test::CanonicalHeader(static_cast<std::uint32_t>(blocks * 2 * kBlockSamples));
     for (std::size_t k = 0; k < count; ++k) {
         bytes.push_back(static_cast<unsigned char>(k & 0xFF));
         bytes.push_back(static_cast<unsigned char>((k >> 8) & 0xFF));
@@ -27,15 +29,9 @@ inline Bytes Ramp(std::size_t count, std::uint32_t blocks) {
     return bytes;
 }
 
-inline int Threads() {
-    int count = 0;
-    if (DIR* tasks = ::opendir("/proc/self/task")) {
-        while (const dirent* entry = ::readdir(tasks)) {
-            count += entry->d_name[0] != '.';
-        }
-        ::closedir(tasks);
-    }
-    return count;
+inline long Threads() {
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return std::distance(begin(tasks), end(tasks));
 }
 
 class Capture : public ::testing::Test {

@@ -34,7 +34,7 @@ TEST_F(Winmm, AStopLeavesNoThreadWhateverWinmmKeeps) {
     for (const int keeping : {1, 1000}) {
         SCOPED_TRACE(keeping);
         winmm_standin::Set({-1, false, keeping});
-        const int threads = Threads();
+        const long threads = Threads();
         const int devices = standin::OpenDevices();
         ASSERT_EQ(Start(), PENDRAX_SUCCESS);
         standin::Produce(1000);

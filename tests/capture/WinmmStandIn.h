@@ -13,6 +13,6 @@ struct Script {
 };
 
 // Sets the script.
-void Set(const Script& script);
+void Set(const Script& wanted);
 
 }  // namespace winmm_standin

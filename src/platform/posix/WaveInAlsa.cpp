@@ -24,11 +24,11 @@
 #include <memory>
 #include <new>
 
-// alsa-lib 1.2.8's header declares this one outside its extern "C" block;
-// declared first here, it keeps its C name.
-using AlsaLocalHandler = void (*)(const char*, int, const char*, int, const char*, va_list);
-extern "C" AlsaLocalHandler snd_lib_error_set_local(AlsaLocalHandler handler);
-
+// alsa-lib 1.2.8's error header declares snd_lib_error_set_local outside
+// its extern "C" block; included first in one, it keeps its C name.
+extern "C" {
+#include <alsa/error.h>
+}
 #include <alsa/asoundlib.h>
 
 #include "WaveInService.h"
@@ -90,7 +90,7 @@ bool Configure(snd_pcm_t* pcm, snd_pcm_format_t sampleFormat, unsigned channels,
            snd_pcm_hw_params(pcm, params) >= 0;
 }
 
-struct AlsaDevice final : Device {
+class AlsaDevice final : public Device {
     snd_pcm_t* pcm = nullptr;
     int wakeFd = -1;
     std::unique_ptr<pollfd[]> descriptors;  // the eventfd, then the PCM's

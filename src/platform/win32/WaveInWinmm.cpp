@@ -56,7 +56,7 @@ void LeaveToDriver(DriverSide* side) {
 
 }  // namespace
 
-struct WinmmDevice final : Device {
+class WinmmDevice final : public Device {
     std::unique_ptr<DriverSide> side;
     HANDLE wake = nullptr;               // commands
     bool inDriver[kDriverBuffers] = {};  // queued with winmm and not yet taken back
@@ -166,7 +166,8 @@ struct WinmmDevice final : Device {
         }
         side.reset(new (std::nothrow) DriverSide);
         if (side != nullptr) {
-            side->memory.reset(new (std::nothrow) char[bufferBytes * kDriverBuffers]);
+            side->memory.reset(
+                new (std::nothrow) char[static_cast<std::size_t>(bufferBytes) * kDriverBuffers]);
             side->ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         }
         wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
