@@ -45,6 +45,16 @@ TEST_F(Winmm, AStopLeavesNoThreadWhateverWinmmKeeps) {
     }
 }
 
+// The fifth driver buffer cannot be prepared: the four before are released
+// and the device closed.
+TEST_F(Winmm, AFailedPrepareLeavesNothingPrepared) {
+    winmm_standin::Set({-1, false, 0, 4});
+    const int devices = standin::OpenDevices();
+    EXPECT_EQ(Start(), PENDRAX_RECORDER_DEVICE_OPEN_FAILED);
+    EXPECT_EQ(winmm_standin::Prepared(), 0);
+    EXPECT_EQ(standin::OpenDevices(), devices);
+}
+
 TEST_F(Winmm, BuffersHandedBackEmptyEndCaptureAndTheStopReturns) {
     winmm_standin::Set({-1, true, 0});
     ASSERT_EQ(Start(), PENDRAX_SUCCESS);

@@ -45,6 +45,8 @@ StandInWaveIn* current = nullptr;
 std::vector<std::unique_ptr<StandInWaveIn>> neverClosed;
 int openDevices = 0;
 int adds = 0;
+int prepares = 0;
+int prepared = 0;
 int resets = 0;
 unsigned next = 0;  // the next sample's number
 
@@ -75,6 +77,12 @@ void Set(const Script& wanted) {
     script = wanted;
     adds = 0;
     resets = 0;
+    prepares = 0;
+}
+
+int Prepared() {
+    std::lock_guard<std::mutex> guard(lock);
+    return prepared;
 }
 
 }  // namespace winmm_standin
@@ -134,6 +142,10 @@ MMRESULT waveInOpen(HWAVEIN* device, UINT, const WAVEFORMATEX*, DWORD_PTR callba
 
 MMRESULT waveInPrepareHeader(HWAVEIN, WAVEHDR* header, UINT) {
     std::lock_guard<std::mutex> guard(lock);
+    if (script.preparesAccepted >= 0 && prepares++ >= script.preparesAccepted) {
+        return MMSYSERR_NOMEM;
+    }
+    prepared += !(header->dwFlags & WHDR_PREPARED);
     header->dwFlags |= WHDR_PREPARED;
     return MMSYSERR_NOERROR;
 }
@@ -143,6 +155,7 @@ MMRESULT waveInUnprepareHeader(HWAVEIN, WAVEHDR* header, UINT) {
     if (header->dwFlags & WHDR_INQUEUE) {
         return WAVERR_STILLPLAYING;
     }
+    prepared -= (header->dwFlags & WHDR_PREPARED) != 0;
     header->dwFlags &= ~WHDR_PREPARED;
     return MMSYSERR_NOERROR;
 }

@@ -10,7 +10,12 @@ struct Script {
     bool emptyReturns = false;
     // Resets that keep one queued buffer back (the driver's last).
     int resetsKeepingOne = 0;
+    // Headers prepared before preparing fails; -1: never.
+    int preparesAccepted = -1;
 };
+
+// Headers prepared and not unprepared.
+int Prepared();
 
 // Sets the script.
 void Set(const Script& wanted);
