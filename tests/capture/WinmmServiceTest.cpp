@@ -1,5 +1,6 @@
 // The winmm service over a winmm that misbehaves on cue.
 #include <chrono>
+#include <thread>
 
 #include "CaptureTest.h"
 #include "WinmmStandIn.h"
@@ -31,6 +32,7 @@ TEST_F(Winmm, ALostDeviceKeepsEveryCompletedBuffer) {
 // no thread of the service is left, and the device is closed unless winmm
 // never lets it be.
 TEST_F(Winmm, AStopLeavesNoThreadWhateverWinmmKeeps) {
+    std::thread([] {}).join();  // a sanitizer's helper thread, if any, starts here
     for (const int keeping : {1, 1000}) {
         SCOPED_TRACE(keeping);
         winmm_standin::Set({-1, false, keeping});
@@ -50,8 +52,9 @@ TEST_F(Winmm, AStopLeavesNoThreadWhateverWinmmKeeps) {
 TEST_F(Winmm, AFailedPrepareLeavesNothingPrepared) {
     winmm_standin::Set({-1, false, 0, 4});
     const int devices = standin::OpenDevices();
+    const int prepared = winmm_standin::Prepared();
     EXPECT_EQ(Start(), PENDRAX_RECORDER_DEVICE_OPEN_FAILED);
-    EXPECT_EQ(winmm_standin::Prepared(), 0);
+    EXPECT_EQ(winmm_standin::Prepared(), prepared);
     EXPECT_EQ(standin::OpenDevices(), devices);
 }
 
