@@ -61,6 +61,11 @@ void HandBack(StandInWaveIn* device, WAVEHDR* header) {
     SetLocked(device->event);
 }
 
+void HandBackFront(StandInWaveIn* device) {
+    HandBack(device, device->queue.front());
+    device->queue.pop_front();
+}
+
 bool TakeSignalled(HANDLE handle) {
     auto* event = static_cast<Event*>(handle);
     const bool was = event->set;
@@ -100,8 +105,7 @@ void Produce(std::size_t samples) {
         std::memcpy(header->lpData + header->dwBytesRecorded, &sample, 2);
         header->dwBytesRecorded += 2;
         if (header->dwBytesRecorded == header->dwBufferLength) {
-            current->queue.pop_front();
-            HandBack(current, header);
+            HandBackFront(current);
         }
     }
 }
@@ -184,8 +188,7 @@ MMRESULT waveInStart(HWAVEIN device) {
     std::lock_guard<std::mutex> guard(lock);
     device->started = true;
     while (script.emptyReturns && !device->queue.empty()) {
-        HandBack(device, device->queue.front());
-        device->queue.pop_front();
+        HandBackFront(device);
     }
     return MMSYSERR_NOERROR;
 }
@@ -194,8 +197,7 @@ MMRESULT waveInStop(HWAVEIN device) {
     std::lock_guard<std::mutex> guard(lock);
     device->started = false;
     if (!device->queue.empty() && device->queue.front()->dwBytesRecorded > 0) {
-        HandBack(device, device->queue.front());
-        device->queue.pop_front();
+        HandBackFront(device);
     }
     return MMSYSERR_NOERROR;
 }
@@ -205,8 +207,7 @@ MMRESULT waveInReset(HWAVEIN device) {
     device->started = false;
     const bool keep = resets++ < script.resetsKeepingOne;
     while (device->queue.size() > (keep ? 1U : 0U)) {
-        HandBack(device, device->queue.front());
-        device->queue.pop_front();
+        HandBackFront(device);
     }
     return MMSYSERR_NOERROR;
 }
