@@ -47,8 +47,8 @@ cmd_sanitize() {
     # module, which an ASan library cannot be loaded into.
     test_sanitized asan -LE '^install$'
     build_sanitized tsan thread
-    say "recorder, module and flanger suites under ThreadSanitizer"
-    test_sanitized tsan -L '^(recorder|module|flanger)$'
+    say "recorder, capture, module and flanger suites under ThreadSanitizer"
+    test_sanitized tsan -L '^(recorder|capture|module|flanger)$'
 }
 
 FUZZ_TARGETS=(wavflanger kernel widepath)

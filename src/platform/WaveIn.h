@@ -6,6 +6,8 @@
 // - Windows: win32/WaveInWinmm.cpp, over winmm opened with CALLBACK_EVENT,
 //   with several short driver buffers always queued.
 // - Elsewhere: posix/WaveInAlsa.cpp, over ALSA.
+// Both share WaveInService, which keeps 30 s of audio while the callback is
+// busy.
 // - Tests: fake/FakeWaveIn.cpp, driven by hand.
 //
 // The types and constants are the system's (mmsystem.h) on Windows and
@@ -87,8 +89,10 @@ struct Device;
 using HWAVEIN = Device*;
 
 // The callback's form: device, message, the instance value given at open,
-// and two message parameters (for WIM_DATA, param1 is the WAVEHDR*). It runs
-// on the service's own thread, never inside a system callback.
+// and two message parameters (for WIM_DATA, param1 is the WAVEHDR*). WIM_DATA
+// comes on a thread the service owns, never inside a system callback;
+// WIM_OPEN and WIM_CLOSE come on the thread calling waveInOpen and
+// waveInClose, before those return.
 using WaveInCallback = void (*)(HWAVEIN, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR);
 
 // Opens a capture device (WAVE_MAPPER: the default input) in `format`.
@@ -102,17 +106,21 @@ MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize);
 // WHDR_DONE set once full.
 MMRESULT waveInAddBuffer(HWAVEIN device, WAVEHDR* header, UINT headerSize);
 MMRESULT waveInStart(HWAVEIN device);
-// Ends capture. Before it returns, the buffer in progress has been handed
-// back (its callback has run and returned) with the bytes recorded so far in
-// dwBytesRecorded; the other queued buffers stay queued. A capture that
-// ended by itself (the device went away) has already handed back its
-// buffer in progress, so a stop then hands back nothing.
+// Ends capture. Before it returns, everything captured before it has gone
+// into the queued buffers, in order (each one full handed back, and the
+// callback may queue it again), and then the buffer in progress has been
+// handed back (its callback has run and returned) with the bytes recorded
+// so far in dwBytesRecorded; the other queued buffers stay queued. Called
+// from the callback, the hand-back follows once the callback returns. A
+// capture that ended by itself (the device went away) has already handed
+// back its buffer in progress, so a stop then hands back the next one empty.
 MMRESULT waveInStop(HWAVEIN device);
 // Ends capture and hands back every queued buffer, marked done.
 MMRESULT waveInReset(HWAVEIN device);
 MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize);
-// Closes the device; no callback runs after it returns. Refused with
-// WAVERR_STILLPLAYING while a buffer is still queued.
+// Closes the device; no callback runs after it returns, and none of the
+// service's threads is left. Refused with WAVERR_STILLPLAYING while a
+// buffer is still queued, and from inside the callback.
 MMRESULT waveInClose(HWAVEIN device);
 
 }  // namespace pendrax::wavein

@@ -4,11 +4,18 @@
 #include <system_error>
 
 namespace pendrax::wavein {
+namespace {
 
-void Device::SetCallback(DWORD_PTR callback, DWORD flags, DWORD_PTR instance) {
-    callback_ = flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr;
-    instance_ = instance;
+bool Launch(std::thread& thread, Device* device, void (*body)(Device*)) {
+    try {
+        thread = std::thread(body, device);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
+
+}  // namespace
 
 void Device::Notify(UINT message, WAVEHDR* header) {
     if (callback_ != nullptr) {
@@ -41,115 +48,86 @@ MMRESULT Device::Add(WAVEHDR* header, UINT headerSize) {
     if (header == nullptr || headerSize < sizeof(WAVEHDR)) {
         return MMSYSERR_INVALPARAM;
     }
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        if (!(header->dwFlags & WHDR_PREPARED)) {
-            return WAVERR_UNPREPARED;
-        }
-        if (header->dwFlags & WHDR_INQUEUE) {
-            return WAVERR_STILLPLAYING;
-        }
-        if (queueCount_ == kMaxQueued) {
-            return MMSYSERR_NOMEM;
-        }
-        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-        header->dwBytesRecorded = 0;
-        queue_[(queueHead_ + queueCount_) % kMaxQueued] = header;
-        ++queueCount_;
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!(header->dwFlags & WHDR_PREPARED)) {
+        return WAVERR_UNPREPARED;
     }
-    Wake();
+    if (header->dwFlags & WHDR_INQUEUE) {
+        return WAVERR_STILLPLAYING;
+    }
+    if (queueCount_ == kMaxQueued) {
+        return MMSYSERR_NOMEM;
+    }
+    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    header->dwBytesRecorded = 0;
+    queue_[(queueHead_ + queueCount_) % kMaxQueued] = header;
+    ++queueCount_;
+    work_.notify_one();
     return MMSYSERR_NOERROR;
 }
 
-bool Device::AnyQueued() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return queueCount_ > 0;
-}
-
 MMRESULT Device::Send(Command command) {
-    if (std::this_thread::get_id() == thread_.get_id()) {
-        // From inside a callback: the thread is ours and between two reads.
-        // It cannot close itself.
-        return command == Command::Close ? MMSYSERR_ERROR : Execute(command);
+    const MMRESULT result = [&] {
+        std::unique_lock<std::mutex> guard(lock_);
+        changed_.wait(guard, [this] { return command_ == Command::None; });
+        command_ = command;
+        Wake();
+        changed_.wait(guard, [this] { return command_ == Command::None; });
+        return commandResult_;
+    }();
+    if (command == Command::Stop || command == Command::Reset) {
+        Flush(command == Command::Reset);
     }
+    return result;
+}
+
+void Device::Flush(bool all) {
     std::unique_lock<std::mutex> guard(lock_);
-    changed_.wait(guard, [this] { return command_ == Command::None; });
-    command_ = command;
-    Wake();
-    changed_.wait(guard, [this] { return command_ == Command::None; });
-    return commandResult_;
-}
-
-bool Device::StartThread() {
-    try {
-        thread_ = std::thread([this] { Run(); });
-    } catch (const std::system_error&) {
-        return false;
+    const int wanted = all ? 2 : 1;
+    flushWanted_ = flushWanted_ > wanted ? flushWanted_ : wanted;
+    work_.notify_one();
+    if (OnDeliveryThread()) {
+        return;  // carried out once the callback under way returns
     }
-    return true;
+    // A flush under way may have begun before this request: wait for the next.
+    const unsigned target = flushesDone_ + (flushing_ ? 2U : 1U);
+    changed_.wait(guard, [&] { return flushesDone_ - target < 0x80000000U; });
 }
 
-void Device::JoinThread() {
-    if (thread_.joinable()) {
-        thread_.join();
+MMRESULT Device::Close() {
+    if (OnDeliveryThread() || std::this_thread::get_id() == capture_.get_id()) {
+        return MMSYSERR_ERROR;  // a thread cannot wait for its own end
     }
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (queueCount_ > 0) {
+            return WAVERR_STILLPLAYING;
+        }
+    }
+    Send(Command::Close);
+    capture_.join();
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        quit_ = true;
+    }
+    work_.notify_one();
+    delivery_.join();
+    Notify(WIM_CLOSE, nullptr);
+    delete this;
+    return MMSYSERR_NOERROR;
 }
 
-WAVEHDR* Device::TakeFront() {
+void Device::Capture(const char* bytes, std::size_t count) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (queueCount_ == 0) {
-        return nullptr;
-    }
-    WAVEHDR* header = queue_[queueHead_];
-    queueHead_ = (queueHead_ + 1) % kMaxQueued;
-    --queueCount_;
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-    return header;
-}
-
-std::size_t Device::Deliver(const char* bytes, std::size_t count) {
-    std::size_t taken = 0;
-    while (taken < count) {
-        WAVEHDR* header = nullptr;
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            header = queueCount_ == 0 ? nullptr : queue_[queueHead_];
-        }
-        if (header == nullptr) {
-            break;
-        }
-        // Only this thread fills a queued buffer, so its bytes need no lock.
-        const std::size_t room = header->dwBufferLength - header->dwBytesRecorded;
-        const std::size_t part = count - taken < room ? count - taken : room;
-        std::memcpy(header->lpData + header->dwBytesRecorded, bytes + taken, part);
-        header->dwBytesRecorded += static_cast<DWORD>(part);
-        taken += part;
-        if (header->dwBytesRecorded == header->dwBufferLength) {
-            HandBackFront();
-        }
-    }
-    return taken;
-}
-
-std::size_t Device::Room() {
-    std::lock_guard<std::mutex> guard(lock_);
-    std::size_t room = 0;
-    for (int k = 0; k < queueCount_; ++k) {
-        const WAVEHDR* header = queue_[(queueHead_ + k) % kMaxQueued];
-        room += header->dwBufferLength - header->dwBytesRecorded;
-    }
-    return room;
-}
-
-void Device::HandBackFront() {
-    if (WAVEHDR* header = TakeFront()) {
-        Notify(WIM_DATA, header);
-    }
-}
-
-void Device::HandBackAll() {
-    while (WAVEHDR* header = TakeFront()) {
-        Notify(WIM_DATA, header);
+    const std::size_t room = ringSize_ - ringCount_;
+    const std::size_t kept = count < room ? count : room;
+    const std::size_t tail = (ringHead_ + ringCount_) % ringSize_;
+    const std::size_t first = kept < ringSize_ - tail ? kept : ringSize_ - tail;
+    std::memcpy(ring_.get() + tail, bytes, first);
+    std::memcpy(ring_.get(), bytes + first, kept - first);
+    ringCount_ += kept;
+    if (kept > 0) {
+        work_.notify_one();
     }
 }
 
@@ -164,35 +142,31 @@ MMRESULT Device::Execute(Command command) {
             }
             return MMSYSERR_NOERROR;
         case Command::Stop:
-            // The buffer in progress goes back with what it holds so far.
-            CaptureEnded();
+        case Command::Reset: EndCapture(); return MMSYSERR_NOERROR;
+        case Command::Close:
+            EndCapture();
+            CloseStream();
+            closed_ = true;
             return MMSYSERR_NOERROR;
-        case Command::Reset:
-            if (capturing_) {
-                EndStream();
-                capturing_ = false;
-            }
-            HandBackAll();
-            return MMSYSERR_NOERROR;
-        case Command::Close: {
-            if (capturing_) {
-                EndStream();
-                capturing_ = false;
-            }
-            const MMRESULT result = CloseStream();
-            closed_ = result == MMSYSERR_NOERROR;
-            return result;
-        }
         case Command::None: break;
     }
     return MMSYSERR_NOERROR;
 }
 
-void Device::CaptureEnded() {
+void Device::EndCapture() {
     if (capturing_) {
         EndStream();
         capturing_ = false;
-        HandBackFront();
+    }
+}
+
+void Device::CaptureEnded() {
+    if (capturing_) {
+        EndCapture();
+        // Not waited for: the callback may be waiting for this thread.
+        std::lock_guard<std::mutex> guard(lock_);
+        flushWanted_ = flushWanted_ > 1 ? flushWanted_ : 1;
+        work_.notify_one();
     }
 }
 
@@ -213,6 +187,113 @@ bool Device::CarryOutCommand() {
     }
     changed_.notify_all();
     return true;
+}
+
+WAVEHDR* Device::TakeFront() {
+    if (queueCount_ == 0) {
+        return nullptr;
+    }
+    WAVEHDR* header = queue_[queueHead_];
+    queueHead_ = (queueHead_ + 1) % kMaxQueued;
+    --queueCount_;
+    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    return header;
+}
+
+void Device::DeliverLoop() {
+    std::unique_lock<std::mutex> guard(lock_);
+    for (;;) {
+        work_.wait(guard, [this] {
+            return quit_ || flushWanted_ != 0 || (ringCount_ > 0 && queueCount_ > 0);
+        });
+        if (quit_) {
+            return;
+        }
+        if (ringCount_ > 0 && queueCount_ > 0) {
+            // The buffer's bytes are written here alone, under the lock the
+            // ring needs anyway; a copy is one contiguous run of the ring.
+            WAVEHDR* header = queue_[queueHead_];
+            const std::size_t room = header->dwBufferLength - header->dwBytesRecorded;
+            const std::size_t run = ringSize_ - ringHead_;
+            std::size_t part = ringCount_ < run ? ringCount_ : run;
+            part = part < room ? part : room;
+            std::memcpy(header->lpData + header->dwBytesRecorded, ring_.get() + ringHead_, part);
+            header->dwBytesRecorded += static_cast<DWORD>(part);
+            ringHead_ = (ringHead_ + part) % ringSize_;
+            ringCount_ -= part;
+            if (header->dwBytesRecorded == header->dwBufferLength) {
+                TakeFront();
+                guard.unlock();
+                Notify(WIM_DATA, header);
+                guard.lock();
+            }
+            continue;
+        }
+        // A flush, with the ring delivered as far as the queued buffers go.
+        // What no buffer took is dropped with the stream.
+        const bool all = flushWanted_ == 2;
+        flushWanted_ = 0;
+        flushing_ = true;
+        ringHead_ = 0;
+        ringCount_ = 0;
+        // Buffers the callback queues again during a reset stay queued.
+        for (int left = all ? queueCount_ : 1; left > 0; --left) {
+            WAVEHDR* header = TakeFront();
+            if (header == nullptr) {
+                break;
+            }
+            guard.unlock();
+            Notify(WIM_DATA, header);
+            guard.lock();
+        }
+        flushing_ = false;
+        ++flushesDone_;
+        changed_.notify_all();
+    }
+}
+
+MMRESULT OpenDevice(Device* opened, HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format,
+                    DWORD_PTR callback, DWORD_PTR instance, DWORD flags) {
+    std::unique_ptr<Device> owner(opened);
+    if (device == nullptr || format == nullptr || format->nBlockAlign == 0 ||
+        format->nAvgBytesPerSec == 0) {
+        return MMSYSERR_INVALPARAM;
+    }
+    if (flags != CALLBACK_FUNCTION && flags != 0) {
+        return MMSYSERR_INVALFLAG;
+    }
+    if (owner == nullptr) {
+        return MMSYSERR_NOMEM;
+    }
+    const MMRESULT result = owner->OpenStream(deviceId, *format);
+    if (result != MMSYSERR_NOERROR) {
+        return result;
+    }
+    std::size_t ringSize = Device::kRingSeconds * format->nAvgBytesPerSec;
+    ringSize -= ringSize % format->nBlockAlign;
+    owner->ring_.reset(new (std::nothrow) char[ringSize]);
+    owner->ringSize_ = ringSize;
+    owner->callback_ =
+        flags == CALLBACK_FUNCTION ? reinterpret_cast<WaveInCallback>(callback) : nullptr;
+    owner->instance_ = instance;
+    const bool started =
+        owner->ring_ != nullptr &&
+        Launch(owner->delivery_, owner.get(), [](Device* self) { self->DeliverLoop(); });
+    if (!started || !Launch(owner->capture_, owner.get(), [](Device* self) { self->Run(); })) {
+        if (started) {
+            {
+                std::lock_guard<std::mutex> guard(owner->lock_);
+                owner->quit_ = true;
+            }
+            owner->work_.notify_one();
+            owner->delivery_.join();
+        }
+        owner->CloseStream();
+        return MMSYSERR_NOMEM;
+    }
+    *device = owner.release();
+    (*device)->Notify(WIM_OPEN, nullptr);
+    return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize) {
@@ -240,20 +321,7 @@ MMRESULT waveInReset(HWAVEIN device) {
 }
 
 MMRESULT waveInClose(HWAVEIN device) {
-    if (device == nullptr) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (device->AnyQueued()) {
-        return WAVERR_STILLPLAYING;
-    }
-    const MMRESULT result = device->Send(Command::Close);
-    if (result != MMSYSERR_NOERROR) {
-        return result;
-    }
-    device->JoinThread();
-    device->Notify(WIM_CLOSE, nullptr);
-    delete device;
-    return MMSYSERR_NOERROR;
+    return device == nullptr ? MMSYSERR_INVALHANDLE : device->Close();
 }
 
 }  // namespace pendrax::wavein

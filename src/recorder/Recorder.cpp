@@ -1,13 +1,15 @@
 // The recorder: SoundRecorderStart, the capture callback, SoundRecorderStop.
 //
 // One module-wide RecorderState. The exports run on the host's thread and the
-// callback on the capture service's own thread; a mutex keeps them apart.
+// callback on a thread of the capture service; a mutex keeps them apart.
 // The callback holds it for its whole body, and SoundRecorderStop releases
-// it while it stops and closes the device, because the service hands back
-// the block in progress through the callback before the stop returns. That
-// block, the last partial second, is written like any other but not queued
-// again; once the device is closed no callback can come, and only then is
-// the header finalised and the file closed.
+// it while it stops and closes the device, because the service delivers
+// what it captured before the stop, and hands back the block in progress,
+// through the callback before the stop returns. A whole block is queued
+// again even then, since samples may follow it; the last, partial block is
+// written padded with silence and not queued again. Once the device is
+// closed no callback can come, and only then is the header finalised and
+// the file closed.
 #include "Recorder.h"
 
 #include <cstdint>
@@ -25,23 +27,19 @@ namespace {
 enum class Phase {
     Idle,       // no recording; start is accepted
     Recording,  // started (successfully or not) and not yet stopped
+    Stopping,   // a stop has begun: the last, partial block is not queued again
 };
 
 struct RecorderState {
     std::FILE* file = nullptr;
-    wavein::HWAVEIN device = nullptr;
-    bool deviceOpen = false;
+    wavein::HWAVEIN device = nullptr;  // null while no device is open
     WAVEHDR bufferHeader{};
     char captureBuffer[kBlockBytes] = {};
     char writeBuffer[kBlockBytes] = {};
     std::int32_t blockCount = 0;
-    // The last recording's final header, kept after its file is closed.
-    // cppcheck-suppress unusedStructMember
-    WavHeader header{};
     const std::int32_t captureRate = kSampleRate;
 
     Phase phase = Phase::Idle;
-    bool stopping = false;     // stop has begun: a block handed back is not queued again
     bool writeFailed = false;  // a block could not be written: no more are
     std::mutex lock;
 };
@@ -51,21 +49,25 @@ RecorderState state;
 constexpr int kSuccess = PENDRAX_SUCCESS;
 constexpr std::uint32_t kWholeFileHeader = static_cast<std::uint32_t>(kWavHeaderBytes);
 
-bool WriteAt(std::FILE* file, long offset, const void* bytes, std::size_t count) {
-    return std::fseek(file, offset, SEEK_SET) == 0 && std::fwrite(bytes, 1, count, file) == count;
+// 64-bit positions: Windows' fseek takes a 32-bit long, 2 GiB at most.
+bool Seek(std::FILE* file, std::int64_t offset, int origin) {
+#if defined(_WIN32)
+    return _fseeki64(file, offset, origin) == 0;
+#else
+    return fseeko(file, static_cast<off_t>(offset), origin) == 0;
+#endif
 }
 
-// Brings the two size fields in the file up to blockCount, so a recording
-// cut short by the host's death is still a valid WAV of every block so far.
-bool WriteSizes(std::FILE* file, std::uint32_t blockCount) {
-    WavHeader current{};
-    Finalise(current, blockCount);
-    unsigned char riffSize[4];
-    unsigned char dataSize[4];
-    PutLittleEndian32(riffSize, current.riffSize);
-    PutLittleEndian32(dataSize, current.dataSize);
-    return WriteAt(file, kRiffSizeOffset, riffSize, 4) &&
-           WriteAt(file, kDataSizeOffset, dataSize, 4) && std::fflush(file) == 0;
+// Writes the header for blockCount blocks over the file's first bytes, so a
+// recording cut short by the host's death is still a valid WAV of every
+// block so far.
+bool WriteHeader(std::FILE* file, std::uint32_t blockCount) {
+    WavHeader header{};
+    Finalise(header, blockCount);
+    unsigned char bytes[kWavHeaderBytes];
+    SerialiseWavHeader(header, bytes);
+    return Seek(file, 0, SEEK_SET) && std::fwrite(bytes, sizeof bytes, 1, file) == 1 &&
+           std::fflush(file) == 0;
 }
 
 std::uint64_t BytesFor(std::uint32_t blockCount) {
@@ -78,9 +80,9 @@ void AppendBlock() {
     const std::uint32_t written = static_cast<std::uint32_t>(state.blockCount);
     std::FILE* file = state.file;
     const bool appended =
-        std::fseek(file, 0, SEEK_END) == 0 &&
+        Seek(file, 0, SEEK_END) &&
         std::fwrite(state.writeBuffer, 2, kBlockBytes / 2, file) == kBlockBytes / 2 &&
-        WriteSizes(file, written + 1);
+        WriteHeader(file, written + 1);
     if (appended) {
         state.blockCount = static_cast<std::int32_t>(written + 1);
         return;
@@ -88,7 +90,7 @@ void AppendBlock() {
     state.writeFailed = true;
     std::clearerr(file);
     platform::TruncateFile(file, BytesFor(written));
-    WriteSizes(file, written);
+    WriteHeader(file, written);
     std::clearerr(file);
 }
 
@@ -130,7 +132,6 @@ int OpenCaptureDevice() {
         return PENDRAX_RECORDER_DEVICE_OPEN_FAILED;
     }
     state.device = device;
-    state.deviceOpen = true;
     ResetBufferHeader();
     wavein::waveInPrepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR));
     if (wavein::waveInAddBuffer(device, &state.bufferHeader, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
@@ -149,7 +150,7 @@ void OnCaptureBlock(wavein::HWAVEIN device, UINT message, DWORD_PTR, DWORD_PTR, 
     }
     std::lock_guard<std::mutex> guard(state.lock);
     // Nothing to do without a recording, nor for a device that is not ours.
-    if (state.phase != Phase::Recording || !state.deviceOpen || device != state.device) {
+    if (state.phase == Phase::Idle || state.device == nullptr || device != state.device) {
         return;
     }
     DWORD recorded = state.bufferHeader.dwBytesRecorded;
@@ -161,7 +162,8 @@ void OnCaptureBlock(wavein::HWAVEIN device, UINT message, DWORD_PTR, DWORD_PTR, 
     // Silence, not whatever an earlier second left in the buffer.
     std::memset(state.writeBuffer + recorded, 0, kBlockBytes - recorded);
     state.bufferHeader.dwBytesRecorded = 0;
-    if (!state.stopping) {
+    // Samples may follow a whole block, even during a stop.
+    if (state.phase == Phase::Recording || recorded == kBlockBytes) {
         wavein::waveInAddBuffer(device, &state.bufferHeader, sizeof(WAVEHDR));
     }
 
@@ -188,19 +190,13 @@ extern "C" PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path) {
     // Unbuffered: every block reaches the file at once, and a failed write
     // leaves nothing pending that a later flush could add after the cut.
     (void)std::setvbuf(file, nullptr, _IONBF, 0);
-    WavHeader placeholder{};
-    Finalise(placeholder, 0);
-    unsigned char bytes[kWavHeaderBytes];
-    SerialiseWavHeader(placeholder, bytes);
-    if (std::fwrite(bytes, sizeof bytes, 1, file) != 1 || std::fflush(file) != 0) {
+    if (!WriteHeader(file, 0)) {
         (void)std::fclose(file);
         return PENDRAX_RECORDER_FILE_FAILED;
     }
     state.file = file;
     state.blockCount = 0;
     state.writeFailed = false;
-    state.stopping = false;
-    state.deviceOpen = false;
     state.device = nullptr;
     state.phase = Phase::Recording;
     return OpenCaptureDevice();
@@ -208,34 +204,28 @@ extern "C" PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path) {
 
 extern "C" PENDRAX_API int SoundRecorderStop(void) {
     wavein::HWAVEIN device = nullptr;
-    bool deviceOpen = false;
     {
         std::lock_guard<std::mutex> guard(state.lock);
-        if (state.phase != Phase::Recording || state.stopping) {
+        if (state.phase != Phase::Recording) {
             return 0;
         }
-        // A callback under way has finished its block; the one the stop
-        // hands back is written but not queued again.
-        state.stopping = true;
+        // A callback under way has finished its block; what the stop hands
+        // back is written, and only its last, partial block not queued again.
+        state.phase = Phase::Stopping;
         device = state.device;
-        deviceOpen = state.deviceOpen;
     }
-    if (deviceOpen) {
+    if (device != nullptr) {
         CloseCaptureDevice(device);
     }
     std::lock_guard<std::mutex> guard(state.lock);
-    state.deviceOpen = false;
+    state.device = nullptr;
     const std::int32_t blockCount = state.blockCount;
-    Finalise(state.header, static_cast<std::uint32_t>(blockCount));
-    unsigned char bytes[kWavHeaderBytes];
-    SerialiseWavHeader(state.header, bytes);
     std::clearerr(state.file);
-    WriteAt(state.file, 0, bytes, sizeof bytes);
+    WriteHeader(state.file, static_cast<std::uint32_t>(blockCount));
     // Unbuffered: every byte was written or refused already, and the count
     // returned is what the file holds either way.
     (void)std::fclose(state.file);
     state.file = nullptr;
-    state.stopping = false;
     state.phase = Phase::Idle;
     return blockCount;
 }

@@ -1,5 +1,5 @@
-// The recorder's internals, shared by its exports and the tests that drive
-// them through a fake capture layer.
+// The recorder's internals, used by its exports: the device's opening and
+// the capture callback.
 #pragma once
 
 #include "WaveIn.h"
@@ -14,9 +14,9 @@ namespace wavein = pendrax::wavein;
 int OpenCaptureDevice();
 
 // The wave-in callback: appends every filled block to the recording.
-// Runs on the capture service's thread, where queuing and file writes are
-// allowed. During a stop it writes the block handed back, the last partial
-// second, without queuing it again.
+// Runs on a thread of the capture service, where queuing and file writes are
+// allowed. During a stop it writes every block handed back, and queues
+// again all but the last, partial one.
 void OnCaptureBlock(wavein::HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
                     DWORD_PTR param2);
 

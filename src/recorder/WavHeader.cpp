@@ -12,15 +12,15 @@ void PutLittleEndian16(unsigned char* out, std::uint16_t value) {
     out[1] = static_cast<unsigned char>(value >> 8);
 }
 
-void SetTag(char (&tag)[4], const char* text) { std::memcpy(tag, text, 4); }
-
-}  // namespace
-
 void PutLittleEndian32(unsigned char* out, std::uint32_t value) {
     for (int k = 0; k < 4; ++k) {
         out[k] = static_cast<unsigned char>((value >> (8 * k)) & 0xFF);
     }
 }
+
+void SetTag(char (&tag)[4], const char* text) { std::memcpy(tag, text, 4); }
+
+}  // namespace
 
 void Finalise(WavHeader& header, std::uint32_t blockCount) {
     const std::uint32_t dataBytes = blockCount * kBlockBytes;

@@ -41,11 +41,4 @@ void Finalise(WavHeader& header, std::uint32_t blockCount);
 // with no gaps, whatever the host's byte order or structure layout.
 void SerialiseWavHeader(const WavHeader& header, unsigned char (&bytes)[kWavHeaderBytes]);
 
-// Byte offsets of the two size fields, which grow with the recording.
-constexpr long kRiffSizeOffset = 4;
-constexpr long kDataSizeOffset = 40;
-
-// A 32-bit value as 4 little-endian bytes.
-void PutLittleEndian32(unsigned char* out, std::uint32_t value);
-
 }  // namespace pendrax::recorder
