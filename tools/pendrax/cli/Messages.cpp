@@ -5,6 +5,15 @@
 #include "cli/ExitCodes.h"
 
 namespace pendrax_host {
+namespace {
+
+bool quietly = false;
+
+}  // namespace
+
+void SetQuiet(bool quiet) { quietly = quiet; }
+
+bool Quiet() { return quietly; }
 
 int UsageError(const std::string& problem) {
     std::fprintf(stderr, "pendrax: %s\nTry 'pendrax --help'.\n", problem.c_str());

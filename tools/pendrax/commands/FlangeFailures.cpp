@@ -28,13 +28,14 @@ int ExplainOpenFailure(const Arg& input, const Arg& output) {
     return kExitOpenFailed;
 }
 
-int ExplainIoFailure(const Arg& input, const Arg& output, const std::string& moduleReason) {
+int ExplainIoFailure(const Arg& input, bool inputStream, const Arg& output,
+                     const std::string& moduleReason) {
     std::string reason;
-    if (!IsStream(input) && !ReadsToEnd(input, reason)) {
+    if (!inputStream && !ReadsToEnd(input, reason)) {
         CannotInput("read", input, reason);
         return kExitIoFailed;
     }
-    reason = IsStream(output) ? std::string() : AppendFailure(output);
+    reason = IsStream(output) || IsOtherThanFile(output) ? std::string() : AppendFailure(output);
     if (reason.empty()) {
         reason = moduleReason.empty() ? "input/output error" : moduleReason;
     }

@@ -1,5 +1,6 @@
-// The standard streams: input and output handed to the module by a path,
-// and whether standard error is a terminal.
+// The streams the module cannot open by name on its own: an input read once
+// (standard input, a pipe, a FIFO, a device) handed on through a feed,
+// standard output as the output, and the module's status line.
 #pragma once
 
 #include <cstddef>
@@ -11,41 +12,77 @@
 
 namespace pendrax_host {
 
-// Reads up to `want` bytes from standard input (in binary mode), unbuffered
-// so the rest of the stream is left for StdinFeed.
-bool ReadStdinHead(unsigned char* bytes, std::size_t want, std::size_t& got, std::string& reason);
-
 bool StderrIsTerminal();
 
-// Standard input for the module: the header bytes already read, then the
-// rest of the stream. Begin gives the path to hand to the module; Finish
-// waits for the copy and returns the bytes passed on.
-class StdinFeed {
+// An input read once, in binary mode: "-" is standard input, any other
+// path is opened here (a FIFO waits for its writer, as for any reader).
+class StreamSource {
 public:
-    bool Begin(const unsigned char* head, std::size_t count, Arg& path, std::string& reason);
-    std::int64_t Finish();
-    StdinFeed();
-    StdinFeed(const StdinFeed&) = delete;
-    StdinFeed& operator=(const StdinFeed&) = delete;
-    ~StdinFeed();
+    bool Open(const Arg& input, std::string& reason);
+    // Reads until `want` bytes or the end; false with the reason on an error.
+    bool Read(unsigned char* bytes, std::size_t want, std::size_t& got, std::string& reason);
+    StreamSource();
+    StreamSource(const StreamSource&) = delete;
+    StreamSource& operator=(const StreamSource&) = delete;
+    ~StreamSource();
+
+private:
+    friend class StreamFeed;
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// The module's input: the first bytes (read already, perhaps mended), then
+// the rest of the source, up to `limit` bytes in all (-1: to its end). What
+// the source holds past the limit is read and kept out; its first bytes
+// and its length are noted. Begin gives the path to hand to the module;
+// Finish waits for the copy.
+class StreamFeed {
+public:
+    bool Begin(StreamSource& source, const unsigned char* head, std::size_t count,
+               std::int64_t limit, Arg& path, std::string& reason);
+    struct Result {
+        std::int64_t passed = 0;          // bytes handed to the module
+        std::int64_t leftOut = 0;         // bytes past the limit
+        unsigned char leftHead[12] = {};  // their first bytes
+    };
+    Result Finish();
+    StreamFeed();
+    StreamFeed(const StreamFeed&) = delete;
+    StreamFeed& operator=(const StreamFeed&) = delete;
+    ~StreamFeed();
 
 private:
     struct State;
     std::unique_ptr<State> state_;
 };
 
-// Standard output for the module, with the module's own line sent to
-// standard error meanwhile so that standard output carries only the WAV.
+// Standard output for the module, by a path of its own.
 class StdoutSink {
 public:
     bool Begin(Arg& path, std::string& reason);
-    // Restores standard output; false with the reason if the WAV could not
-    // be delivered to it.
+    // False with the reason if the WAV could not be delivered.
     bool Finish(std::string& reason);
     StdoutSink();
     StdoutSink(const StdoutSink&) = delete;
     StdoutSink& operator=(const StdoutSink&) = delete;
     ~StdoutSink();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Keeps what the module prints while it runs, so that the host decides
+// where its line goes (or that it goes nowhere).
+class ModuleLine {
+public:
+    void Begin();
+    std::string Finish();
+    ModuleLine();
+    ModuleLine(const ModuleLine&) = delete;
+    ModuleLine& operator=(const ModuleLine&) = delete;
+    ~ModuleLine();
 
 private:
     struct State;
