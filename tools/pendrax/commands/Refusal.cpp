@@ -18,7 +18,9 @@ std::string NotAnOption(const std::string& name, Shell shell) {
 }
 
 std::string ConvertedName(const Arg& input, bool stream) {
-    if (stream) {
+    // A stream, or a name for one (/dev/stdin, /proc/self/fd/0), has no
+    // folder to put a converted file beside.
+    if (stream || input.text.rfind("/dev/", 0) == 0 || input.text.rfind("/proc/", 0) == 0) {
         return "converted.wav";
     }
     const std::string& name = input.text;

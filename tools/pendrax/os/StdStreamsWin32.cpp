@@ -37,7 +37,7 @@ bool StreamSource::Open(const Arg& input, std::string& reason) {
         state_->handle = GetStdHandle(STD_INPUT_HANDLE);
         return true;
     }
-    state_->handle = Open(input, GENERIC_READ, OPEN_EXISTING);
+    state_->handle = pendrax_host::Open(input, GENERIC_READ, OPEN_EXISTING);
     state_->owned = state_->handle != INVALID_HANDLE_VALUE;
     if (!state_->owned) {
         reason = LastError();
