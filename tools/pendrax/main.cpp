@@ -10,6 +10,7 @@
 #include "cli/Messages.h"
 #include "cli/OptionScanner.h"
 #include "commands/Commands.h"
+#include "os/Console.h"
 #include "os/Io.h"
 #include "os/Process.h"
 
@@ -73,7 +74,7 @@ int Main(const Args& args) {
     PrepareProcess();
     int status = Dispatch(args);
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, "pendrax: write error: %s\n", LastError().c_str());
+        Say("pendrax: write error: %s\n", LastError().c_str());
         status = status == kExitSuccess ? kExitIoFailed : status;
     }
     return status;

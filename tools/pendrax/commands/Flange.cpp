@@ -14,6 +14,7 @@
 #include "commands/Commands.h"
 #include "commands/FlangeFailures.h"
 #include "commands/FlangeInput.h"
+#include "os/Console.h"
 #include "os/Io.h"
 #include "os/OutputFile.h"
 #include "os/Probes.h"
@@ -41,8 +42,8 @@ std::int64_t MendOutput(const Arg& output) {
     }
     SetSizes(header, static_cast<std::uint64_t>(data));
     if (!WriteAtStart(output, header, sizeof header, reason)) {
-        std::fprintf(stderr, "pendrax: warning: cannot mend the sizes in %s: %s\n",
-                     OutputName(output).c_str(), reason.c_str());
+        Say("pendrax: warning: cannot mend the sizes in %s: %s\n", OutputName(output).c_str(),
+            reason.c_str());
     }
     return data;
 }
@@ -97,12 +98,11 @@ int RunFlange(const Args& args) {
     Arg moduleOutput = output;
     std::string reason;
     if (in.feed && !feed.Begin(source, in.head, in.got, in.limit, moduleInput, reason)) {
-        std::fprintf(stderr, "pendrax: cannot pass %s on: %s\n", InputName(input).c_str(),
-                     reason.c_str());
+        Say("pendrax: cannot pass %s on: %s\n", InputName(input).c_str(), reason.c_str());
         return kExitOpenFailed;
     }
     if (IsStream(output) && !sink.Begin(moduleOutput, reason)) {
-        std::fprintf(stderr, "pendrax: cannot use standard output: %s\n", reason.c_str());
+        Say("pendrax: cannot use standard output: %s\n", reason.c_str());
         return kExitOpenFailed;
     }
     const bool fileOutput = !IsStream(output) && !IsOtherThanFile(output);
@@ -120,7 +120,7 @@ int RunFlange(const Args& args) {
     const StreamFeed::Result fed = feed.Finish();
     const bool pipeClosed = result == PENDRAX_FLANGER_IO_FAILED && moduleErrno == EPIPE;
     if (!Quiet() && !pipeClosed) {
-        (void)std::fputs(moduleLine.c_str(), IsStream(output) ? stderr : stdout);
+        WriteText(IsStream(output) ? stderr : stdout, moduleLine);
     }
 
     if (result == PENDRAX_FLANGER_OPEN_FAILED) {
@@ -137,7 +137,7 @@ int RunFlange(const Args& args) {
     }
     if (!delivered) {
         (void)EndFlangeInterrupt();
-        std::fprintf(stderr, "pendrax: writing standard output failed: %s\n", reason.c_str());
+        Say("pendrax: writing standard output failed: %s\n", reason.c_str());
         return kExitIoFailed;
     }
     if (!force && in.stream) {
@@ -145,7 +145,8 @@ int RunFlange(const Args& args) {
     }
     const std::int64_t passed = in.feed ? fed.passed : FileSize(input);
     std::int64_t written = passed > kHeader ? (passed - kHeader) & ~std::int64_t{1} : 0;
-    if (fileOutput && !force) {
+    // A file's header was mended on the way in; a stream's sizes show only now.
+    if (fileOutput && !force && (in.sizesUnknown || (in.limit >= 0 && fed.passed < in.limit))) {
         written = MendOutput(output);
     }
     const int interrupted = EndFlangeInterrupt();
@@ -156,9 +157,9 @@ int RunFlange(const Args& args) {
     const auto readable = force ? ReadableBytes(in.head, static_cast<std::uint64_t>(written))
                                 : static_cast<std::uint64_t>(written);
     if (!Quiet()) {
-        std::fprintf(stderr, "pendrax: wrote %s (%.1f s)\n",
-                     IsStream(output) ? "standard output" : output.text.c_str(),
-                     static_cast<double>(readable) / in.byteRate);
+        Say("pendrax: wrote %s (%.1f s)\n",
+            IsStream(output) ? "standard output" : output.text.c_str(),
+            static_cast<double>(readable) / in.byteRate);
     }
     return kExitSuccess;
 }

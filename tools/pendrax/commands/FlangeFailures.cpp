@@ -1,4 +1,5 @@
 #include "commands/FlangeFailures.h"
+#include "os/Console.h"
 
 #include <cstdio>
 
@@ -18,13 +19,12 @@ int ExplainOpenFailure(const Arg& input, const Arg& output) {
         return kExitOpenFailed;
     }
     if (!IsStream(input) && !IsStream(output) && SameFile(input, output)) {
-        std::fprintf(stderr, "pendrax: the output %s is the input file itself\n",
-                     OutputName(output).c_str());
+        Say("pendrax: the output %s is the input file itself\n", OutputName(output).c_str());
         return kExitOpenFailed;
     }
     reason = IsStream(output) ? std::string() : WriteOpenFailure(output);
-    std::fprintf(stderr, "pendrax: cannot open output %s: %s\n", OutputName(output).c_str(),
-                 reason.empty() ? "the module could not open it" : reason.c_str());
+    Say("pendrax: cannot open output %s: %s\n", OutputName(output).c_str(),
+        reason.empty() ? "the module could not open it" : reason.c_str());
     return kExitOpenFailed;
 }
 
@@ -39,8 +39,8 @@ int ExplainIoFailure(const Arg& input, bool inputStream, const Arg& output,
     if (reason.empty()) {
         reason = moduleReason.empty() ? "input/output error" : moduleReason;
     }
-    std::fprintf(stderr, "pendrax: writing %s failed: %s; it is incomplete\n",
-                 OutputName(output).c_str(), reason.c_str());
+    Say("pendrax: writing %s failed: %s; it is incomplete\n", OutputName(output).c_str(),
+        reason.c_str());
     return kExitIoFailed;
 }
 

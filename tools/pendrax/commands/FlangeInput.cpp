@@ -1,4 +1,5 @@
 #include "commands/FlangeInput.h"
+#include "os/Console.h"
 
 #include <cstdio>
 #include <string>
@@ -67,13 +68,13 @@ int PrepareInput(const Arg& input, bool force, StreamSource& source, FlangeInput
         WarnOtherRate(input, in.stream, check.sampleRate);
     }
     if (!sizes.found.empty()) {
-        std::fprintf(stderr,
-                     "pendrax: warning: %s: %s; the output's header is mended\n",
+        std::fprintf(stderr, "pendrax: warning: %s: %s; the output's header is mended\n",
                      InputName(input).c_str(), sizes.found.c_str());
     }
     if (in.stream) {
         // The data chunk's end is the feed's: what follows is kept out.
         in.limit = sizes.realSize ? static_cast<std::int64_t>(kHeader + sizes.dataSize) : -1;
+        in.sizesUnknown = !sizes.realSize;
         if (sizes.dataSize == 0) {
             SetStreamSizes(in.head);  // read to the end, not as empty
         }
@@ -103,9 +104,8 @@ void WarnStreamEnd(const Arg& input, const FlangeInput& in, const StreamFeed::Re
                                                 : 0));
     }
     if (fed.leftOut > 0) {
-        std::fprintf(stderr, "pendrax: warning: %s: %s after the data was left out\n",
-                     InputName(input).c_str(),
-                     DescribeTrailing(fed.leftHead, sizeof fed.leftHead, fed.leftOut).c_str());
+        Say("pendrax: warning: %s: %s after the data was left out\n", InputName(input).c_str(),
+            DescribeTrailing(fed.leftHead, sizeof fed.leftHead, fed.leftOut).c_str());
     }
 }
 

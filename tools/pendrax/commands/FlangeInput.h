@@ -16,6 +16,7 @@ struct FlangeInput {
     bool stream = false;                   // read once, through a feed
     bool feed = false;                     // the module reads a feed rather than the path
     std::int64_t limit = -1;               // the feed's end: the data chunk's, when known
+    bool sizesUnknown = false;             // a stream without real sizes: OUT's are set after
     unsigned byteRate = 0;                 // for the duration
     unsigned char head[kCheckBytes] = {};  // what the feed passes first
     std::size_t got = 0;

@@ -1,4 +1,5 @@
 #include "commands/Refusal.h"
+#include "os/Console.h"
 
 #include <cstdio>
 
@@ -65,12 +66,12 @@ std::string SoxCommand(const Arg& input, bool stream, const std::string& soxType
 }
 
 int Refuse(const Arg& input, bool stream, const std::string& found, const std::string& soxType) {
-    std::fprintf(stderr, "pendrax: refusing %s: %s\n", InputName(input).c_str(), found.c_str());
+    Say("pendrax: refusing %s: %s\n", InputName(input).c_str(), found.c_str());
     if (!soxType.empty()) {
-        std::fprintf(stderr, "pendrax: convert it first: %s\n",
-                     SoxCommand(input, stream, soxType, kHostShell).c_str());
+        Say("pendrax: convert it first: %s\n",
+            SoxCommand(input, stream, soxType, kHostShell).c_str());
     }
-    std::fprintf(stderr, "pendrax: or flange it as it is with --force\n");
+    Say("pendrax: or flange it as it is with --force\n");
     return kExitInputRefused;
 }
 

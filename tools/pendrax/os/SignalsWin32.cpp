@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "os/Console.h"
 #include "os/Signals.h"
 
 namespace pendrax_host {
@@ -89,10 +90,10 @@ int EndFlangeInterrupt() {
     if (event >= 0) {
         status = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 130 : 129;
         if (flangeRemovable && Touched() && DeleteFileW(flangeOutput.wide.c_str())) {
-            std::fprintf(stderr, "pendrax: interrupted; removed the incomplete output '%s'\n",
-                         flangeOutput.text.c_str());
+            Say("pendrax: interrupted; removed the incomplete output '%s'\n",
+                flangeOutput.text.c_str());
         } else {
-            std::fprintf(stderr, "pendrax: interrupted; the output was left as it was\n");
+            Say("pendrax: interrupted; the output was left as it was\n");
         }
         (void)std::fflush(stderr);
     }
