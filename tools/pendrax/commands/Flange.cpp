@@ -146,7 +146,8 @@ int RunFlange(const Args& args) {
     const std::int64_t passed = in.feed ? fed.passed : FileSize(input);
     std::int64_t written = passed > kHeader ? (passed - kHeader) & ~std::int64_t{1} : 0;
     // A file's header was mended on the way in; a stream's sizes show only now.
-    if (fileOutput && !force && (in.sizesUnknown || (in.limit >= 0 && fed.passed < in.limit))) {
+    if (fileOutput && !force &&
+        (in.sizesUnknown || fed.leftOut > 0 || (in.limit >= 0 && fed.passed < in.limit))) {
         written = MendOutput(output);
     }
     const int interrupted = EndFlangeInterrupt();
