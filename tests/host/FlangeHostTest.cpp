@@ -73,7 +73,8 @@ TEST(WavCheck, SoxIsSuggestedOnlyForWhatItReads) {
 
 std::string Canonical(std::uint32_t riff, std::uint32_t data) {
     unsigned char header[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
-    std::memcpy(header + 36, "data", 4);
+    const char dataId[] = {'d', 'a', 't', 'a'};
+    std::memcpy(header + 36, dataId, 4);
     std::memcpy(header + 4, &riff, 4);  // little-endian hosts only, as the module
     std::memcpy(header + 40, &data, 4);
     return std::string(reinterpret_cast<const char*>(header), sizeof header);

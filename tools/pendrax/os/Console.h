@@ -15,6 +15,7 @@ void WriteText(std::FILE* stream, const std::string& text);
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
+// NOLINTNEXTLINE(cert-dcl50-cpp)
 void Say(const char* format, ...);
 
 }  // namespace pendrax_host
