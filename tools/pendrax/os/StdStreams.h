@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -47,6 +48,21 @@ public:
         unsigned char leftHead[12] = {};  // their first bytes
     };
     Result Finish();
+    // Of `size` bytes read, how many go to the module while `room` lasts;
+    // the rest is noted in `result` as left out.
+    static std::int64_t Take(Result& result, std::int64_t& room, const unsigned char* bytes,
+                             std::int64_t size) {
+        const std::int64_t taken = size < room ? size : room;
+        const std::int64_t over = size - taken;
+        if (over > 0 && result.leftOut == 0) {
+            const std::int64_t kept = over < 12 ? over : 12;
+            std::memcpy(result.leftHead, bytes + taken, static_cast<std::size_t>(kept));
+        }
+        room -= taken;
+        result.passed += taken;
+        result.leftOut += over;
+        return taken;
+    }
     StreamFeed();
     StreamFeed(const StreamFeed&) = delete;
     StreamFeed& operator=(const StreamFeed&) = delete;

@@ -74,19 +74,11 @@ bool StreamFeed::Begin(StreamSource& source, const unsigned char* head, std::siz
         Result& result = state->result;
         std::int64_t room = limit < 0 ? INT64_MAX : limit;
         const auto pass = [&](const unsigned char* bytes, std::int64_t size) {
-            const std::int64_t taken = size < room ? size : room;
+            const std::int64_t taken = Take(result, room, bytes, size);
             if (state->writeEnd >= 0 && taken > 0 &&
                 !WriteAll(state->writeEnd, bytes, static_cast<std::size_t>(taken))) {
                 return false;  // the module stopped reading
             }
-            room -= taken;
-            result.passed += taken;
-            if (taken < size && result.leftOut == 0) {
-                const auto kept = static_cast<std::size_t>(
-                    std::min<std::int64_t>(size - taken, sizeof result.leftHead));
-                std::memcpy(result.leftHead, bytes + taken, kept);
-            }
-            result.leftOut += size - taken;
             if (room == 0 && state->writeEnd >= 0) {
                 ::close(state->writeEnd);  // the module's end of input
                 state->writeEnd = -1;

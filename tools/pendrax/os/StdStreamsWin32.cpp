@@ -97,20 +97,13 @@ bool StreamFeed::Begin(StreamSource& source, const unsigned char* head, std::siz
     std::int64_t room = limit < 0 ? INT64_MAX : limit;
     bool ok = true;
     const auto pass = [&](const unsigned char* bytes, std::int64_t size) {
-        const std::int64_t taken = std::min(size, room);
+        const std::int64_t taken = Take(result, room, bytes, size);
         DWORD put = 0;
         if (taken > 0 &&
             (!WriteFile(file, bytes, static_cast<DWORD>(taken), &put, nullptr) || put != taken)) {
             reason = LastError();
             return false;
         }
-        room -= taken;
-        result.passed += taken;
-        if (taken < size && result.leftOut == 0) {
-            std::memcpy(result.leftHead, bytes + taken,
-                        static_cast<std::size_t>(std::min<std::int64_t>(size - taken, 12)));
-        }
-        result.leftOut += size - taken;
         return true;
     };
     ok = pass(head, static_cast<std::int64_t>(count));
