@@ -16,6 +16,7 @@
 #include "commands/FlangeInput.h"
 #include "os/Console.h"
 #include "os/Io.h"
+#include "os/ModuleLine.h"
 #include "os/OutputFile.h"
 #include "os/Probes.h"
 #include "os/Signals.h"

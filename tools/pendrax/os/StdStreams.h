@@ -1,6 +1,6 @@
 // The streams the module cannot open by name on its own: an input read once
-// (standard input, a pipe, a FIFO, a device) handed on through a feed,
-// standard output as the output, and the module's status line.
+// (standard input, a pipe, a FIFO, a device) handed on through a feed, and
+// standard output as the output.
 #pragma once
 
 #include <cstddef>
@@ -83,22 +83,6 @@ public:
     StdoutSink(const StdoutSink&) = delete;
     StdoutSink& operator=(const StdoutSink&) = delete;
     ~StdoutSink();
-
-private:
-    struct State;
-    std::unique_ptr<State> state_;
-};
-
-// Keeps what the module prints while it runs, so that the host decides
-// where its line goes (or that it goes nowhere).
-class ModuleLine {
-public:
-    void Begin();
-    std::string Finish();
-    ModuleLine();
-    ModuleLine(const ModuleLine&) = delete;
-    ModuleLine& operator=(const ModuleLine&) = delete;
-    ~ModuleLine();
 
 private:
     struct State;
