@@ -122,6 +122,8 @@ same "/dev/stdin" "$work/p1.wav" "$ref"
 "$pendrax" flange <(cat "$work/in.wav") "$work/p2.wav" >/dev/null 2>&1; same "process substitution" "$work/p2.wav" "$ref"
 mkfifo "$work/fifo"; cat "$work/in.wav" >"$work/fifo" &
 timeout 20 "$pendrax" flange "$work/fifo" "$work/p3.wav" >/dev/null 2>&1; same "a FIFO" "$work/p3.wav" "$ref"
+cat "$work/in.wav" >"$work/fifo" &
+timeout 20 "$pendrax" flange "$work/fifo" "$work/no/o.wav" >/dev/null 2>&1; check "a FIFO into a missing folder" 1 $?
 cat "$work/in.wav" | "$pendrax" flange --for /dev/stdin "$work/p4.wav" >/dev/null 2>&1; same "--for(ce) from a pipe" "$work/p4.wav" "$ref"
 "$pendrax" -q flange - "$work/p5.wav" <"$work/in.wav" >"$work/out" 2>"$work/err"
 [ ! -s "$work/out" ] && [ ! -s "$work/err" ] && echo "ok: -q prints nothing" || { echo "FAIL: -q printed"; failures=$((failures + 1)); }

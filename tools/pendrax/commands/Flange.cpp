@@ -126,7 +126,7 @@ int RunFlange(const Args& args) {
 
     if (result == PENDRAX_FLANGER_OPEN_FAILED) {
         (void)EndFlangeInterrupt();
-        return ExplainOpenFailure(input, output);
+        return ExplainOpenFailure(input, in.stream, output);
     }
     if (pipeClosed) {
         (void)EndFlangeInterrupt();

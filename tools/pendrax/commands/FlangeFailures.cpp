@@ -9,16 +9,16 @@
 
 namespace pendrax_host {
 
-int ExplainOpenFailure(const Arg& input, const Arg& output) {
+int ExplainOpenFailure(const Arg& input, bool inputStream, const Arg& output) {
     std::string reason;
     unsigned char byte = 0;
     std::size_t got = 0;
     bool opened = false;
-    if (!IsStream(input) && !ReadHead(input, &byte, 1, got, opened, reason)) {
+    if (!inputStream && !ReadHead(input, &byte, 1, got, opened, reason)) {
         CannotInput(opened ? "read" : "open", input, reason);
         return kExitOpenFailed;
     }
-    if (!IsStream(input) && !IsStream(output) && SameFile(input, output)) {
+    if (!inputStream && !IsStream(output) && SameFile(input, output)) {
         Say("pendrax: the output %s is the input file itself\n", OutputName(output).c_str());
         return kExitOpenFailed;
     }
