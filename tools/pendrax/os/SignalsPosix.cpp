@@ -77,13 +77,20 @@ void InstallFlangeInterrupt(const Arg& output, bool removable) {
     action.sa_handler = OnFlangeInterrupt;
     sigfillset(&action.sa_mask);  // one handler at a time
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
+        // A signal the caller ignores (nohup, a background job) stays ignored.
+        struct sigaction before {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+            sigaction(signal, &action, nullptr);
+        }
     }
 }
 
 int EndFlangeInterrupt() {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        (void)::signal(signal, SIG_DFL);
+        struct sigaction now {};
+        if (sigaction(signal, nullptr, &now) == 0 && now.sa_handler == OnFlangeInterrupt) {
+            (void)::signal(signal, SIG_DFL);
+        }
     }
     return 0;
 }
