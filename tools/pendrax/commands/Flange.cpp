@@ -119,7 +119,8 @@ int RunFlange(const Args& args) {
     const std::string moduleLine = line.Finish();
     const bool delivered = sink.Finish(reason);
     const StreamFeed::Result fed = feed.Finish();
-    const bool pipeClosed = result == PENDRAX_FLANGER_IO_FAILED && moduleErrno == EPIPE;
+    const bool pipeClosed =
+        (result == PENDRAX_FLANGER_IO_FAILED && moduleErrno == EPIPE) || sink.ReaderGone();
     if (!Quiet() && !pipeClosed) {
         WriteText(IsStream(output) ? stderr : stdout, moduleLine);
     }

@@ -79,6 +79,8 @@ public:
     bool Begin(Arg& path, std::string& reason);
     // False with the reason if the WAV could not be delivered.
     bool Finish(std::string& reason);
+    // True when delivery failed because the reader closed its end early.
+    bool ReaderGone() const { return readerGone_; }
     StdoutSink();
     StdoutSink(const StdoutSink&) = delete;
     StdoutSink& operator=(const StdoutSink&) = delete;
@@ -87,6 +89,7 @@ public:
 private:
     struct State;
     std::unique_ptr<State> state_;
+    bool readerGone_ = false;
 };
 
 }  // namespace pendrax_host

@@ -160,6 +160,7 @@ bool StdoutSink::Finish(std::string& reason) {
                      error);
         if (!ok) {
             reason = ErrorText(error);
+            readerGone_ = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
         }
         CloseHandle(file);
     }  // else the module made no output: its own failure says why
