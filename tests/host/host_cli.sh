@@ -23,9 +23,16 @@ for form in "--help" "-h" "help" "help flange" "flange --help" "record -h" "help
 done
 "$pendrax" --version >"$work/out"; check "--version" 0 $?
 expect_text "--version" "$work/out" "1.0.0.1"
+"$pendrax" >"$work/out"; check "pendrax alone" 0 $?
+expect_text "pendrax alone shows usage" "$work/out" "Usage: pendrax"
+for form in "--help" "--vers" "help flange"; do
+    # shellcheck disable=SC2086
+    "$pendrax" $form >/dev/full 2>"$work/err"; check "$form into a full disk" 3 $?
+    expect_text "$form: write error" "$work/err" "pendrax: write error: No space left on device"
+done
 # Usage errors: one line, the pointer to the help, status 2, no file made.
 cd "$work" || exit 1
-for form in "" "frobnicate" "help frobnicate" "flange only-one.wav" "flange --bogus a.wav b.wav" \
+for form in "frobnicate" "help frobnicate" "flange only-one.wav" "flange --bogus a.wav b.wav" \
             "flange a.wav b.wav c.wav" "record --help-me" "record a.wav --seconds 0" "record -"; do
     # shellcheck disable=SC2086
     "$pendrax" $form >"$work/out" 2>"$work/err"; check "usage error: '$form'" 2 $?
@@ -106,6 +113,75 @@ expect_text "another rate: duration" "$work/err" "(1.0 s)"
 check "invalid UTF-8 path" 2 $?
 expect_text "invalid UTF-8 explained" "$work/err" "not valid UTF-8"
 no_file "invalid UTF-8" "$work/bad-$(printf '\xff').wav"
+
+# Inputs read once: each pipe form gives the file form's bytes.
+same() { cmp -s "$2" "$3" && echo "ok: $1" || { echo "FAIL: $1: $2 differs from $3"; failures=$((failures + 1)); }; }
+ref=$work/out.wav
+cat "$work/in.wav" | "$pendrax" flange /dev/stdin "$work/p1.wav" >/dev/null 2>&1; check "/dev/stdin" 0 $?
+same "/dev/stdin" "$work/p1.wav" "$ref"
+"$pendrax" flange <(cat "$work/in.wav") "$work/p2.wav" >/dev/null 2>&1; same "process substitution" "$work/p2.wav" "$ref"
+mkfifo "$work/fifo"; cat "$work/in.wav" >"$work/fifo" &
+timeout 20 "$pendrax" flange "$work/fifo" "$work/p3.wav" >/dev/null 2>&1; same "a FIFO" "$work/p3.wav" "$ref"
+cat "$work/in.wav" >"$work/fifo" &
+timeout 20 "$pendrax" flange "$work/fifo" "$work/no/o.wav" >/dev/null 2>&1; check "a FIFO into a missing folder" 1 $?
+cat "$work/in.wav" | "$pendrax" flange --for /dev/stdin "$work/p4.wav" >/dev/null 2>&1; same "--for(ce) from a pipe" "$work/p4.wav" "$ref"
+"$pendrax" -q flange - "$work/p5.wav" <"$work/in.wav" >"$work/out" 2>"$work/err"
+[ ! -s "$work/out" ] && [ ! -s "$work/err" ] && echo "ok: -q prints nothing" || { echo "FAIL: -q printed"; failures=$((failures + 1)); }
+# A reader that closes early ends the flange quietly with 141.
+sox -n -r 8000 -c 1 -b 16 "$work/long.wav" synth 120 sine 440
+"$pendrax" flange "$work/long.wav" - 2>"$work/err" | head -c 100 >/dev/null; check "closed pipe" 141 "${PIPESTATUS[0]}"
+[ ! -s "$work/err" ] || { echo "FAIL: closed pipe printed"; cat "$work/err"; failures=$((failures + 1)); }
+
+# An interrupt removes the incomplete output and says so.
+for case in INT:130 TERM:143 HUP:129; do
+    # A background job ignores SIGINT unless told otherwise.
+    (cat "$work/in.wav"; sleep 5) | env --default-signal=INT "$pendrax" flange - "$work/cut.wav" >/dev/null 2>"$work/err" &
+    pid=$!; sleep 1; kill -"${case%:*}" "$pid"; wait "$pid"; check "SIG${case%:*}" "${case#*:}" $?
+    no_file "SIG${case%:*}" "$work/cut.wav"
+    expect_text "SIG${case%:*}: said" "$work/err" "removed the incomplete output '$work/cut.wav'"
+done
+
+# Wrong sizes are named and mended; what follows the data is refused.
+python3 - "$work" <<'PY'
+import struct, sys
+d = open(sys.argv[1] + "/in.wav", "rb").read()
+def make(name, riff, data, body=d[44:], tail=b""):
+    open(sys.argv[1] + "/" + name, "wb").write(d[:4] + struct.pack("<I", riff) + d[8:40] + struct.pack("<I", data) + body + tail)
+make("zero.wav", 0, 0); make("ph.wav", 0xFFFFFFFF, 0xFFFFFFFF); make("ph7.wav", 0x7FFFF024, 0x7FFFF000)
+make("cut.wav", len(d) - 8, len(d) - 44, d[44:10044])
+make("tail.wav", len(d) + 18, len(d) - 44, tail=b"LIST" + struct.pack("<I", 10) + b"INFOabcdef")
+make("id3.wav", len(d) - 8, len(d) - 44, tail=b"ID3\x03" + bytes(20))
+PY
+for case in "zero:a data size of 0" "ph:placeholder size (0xFFFFFFFF)" "ph7:placeholder size (0x7FFFF000)"; do
+    name=${case%%:*}
+    "$pendrax" flange "$work/$name.wav" "$work/$name-o.wav" >/dev/null 2>"$work/err"
+    expect_text "$name: named" "$work/err" "${case#*:}"
+    same "$name: mended file" "$work/$name-o.wav" "$ref"
+    "$pendrax" flange - "$work/$name-s.wav" <"$work/$name.wav" >/dev/null 2>&1; same "$name: mended from a stream" "$work/$name-s.wav" "$ref"
+    "$pendrax" flange - - <"$work/$name.wav" 2>/dev/null | sox -t wav - -n stat 2>"$work/stat"
+    expect_text "$name: sox reads the stream's samples" "$work/stat" "Samples read:             24000"
+done
+"$pendrax" flange "$work/cut.wav" "$work/cut-o.wav" >/dev/null 2>"$work/err"
+expect_text "cut short: named" "$work/err" "gives 48000 bytes of samples, but the file holds 10000"
+expect_text "cut short: what sox reads" "$work/err" "(0.6 s)"
+sox "$work/cut-o.wav" -n stat 2>"$work/stat"; expect_text "cut short: mended" "$work/stat" "Samples read:              5000"
+for case in "tail:chunk 'LIST' (10 bytes) after the data" "id3:an ID3 tag after the data"; do
+    name=${case%%:*}
+    expect_failure "$name refused" 4 "${case#*:}" "$work/$name.wav" "$work/$name-o.wav"
+    expect_text "$name: conversion" "$work/err" "sox $work/$name.wav -r 8000"
+    no_file "$name refused" "$work/$name-o.wav"
+done
+"$pendrax" flange - "$work/tail-s.wav" <"$work/tail.wav" >/dev/null 2>"$work/err"
+expect_text "stream: tail left out" "$work/err" "chunk 'LIST' (10 bytes) after the data was left out"
+same "stream: tail left out" "$work/tail-s.wav" "$ref"
+"$pendrax" flange --force "$work/tail.wav" "$work/tail-f.wav" >/dev/null 2>&1
+[ "$(stat -c %s "$work/tail-f.wav")" = "$(stat -c %s "$work/tail.wav")" ] && echo "ok: --force flanges the tail" ||
+    { echo "FAIL: --force on a tail"; failures=$((failures + 1)); }
+# sox commands only where sox reads the input, safe for a leading '-'.
+cp "$work/stereo.wav" "$work/-dash.wav"; printf 'text\n' >"$work/t.txt"
+(cd "$work" && "$pendrax" flange -- -dash.wav o.wav 2>"$work/err"); expect_text "-dash" "$work/err" "sox ./-dash.wav -r 8000 -c 1 -b 16 -e signed-integer ./-dash-8000.wav"
+"$pendrax" flange "$work/t.txt" "$work/o.wav" 2>"$work/err"; grep -q "sox" "$work/err" && { echo "FAIL: sox for a text file"; failures=$((failures + 1)); }
+"$pendrax" flange /dev/stdin "$work/o.wav" <"$work/stereo.wav" 2>"$work/err"; expect_text "stream's name" "$work/err" "signed-integer converted.wav"
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

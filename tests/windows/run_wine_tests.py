@@ -277,6 +277,17 @@ def run_pendrax_checks():
     with open(os.path.join(WORK, "pdx-in.wav"), "rb") as stdin:
         code, out, err = pendrax_exe("flange", "-", "-", stdin=stdin)
     check(code == 0 and out == read(expected), "pendrax.exe flange - -: only the same bytes on stdout", err)
+    # Zero sizes are mended to the Linux host's bytes; a tail and a leading
+    # '-' get a refusal with cmd.exe's form of the sox command.
+    source = read(os.path.join(WORK, "pdx-in.wav"))
+    write(os.path.join(WORK, "pdx-zero.wav"), source[:4] + bytes(4) + source[8:40] + bytes(4) + source[44:])
+    code, out, err = pendrax_exe("flange", "pdx-zero.wav", "pdx-zero-out.wav")
+    check(code == 0 and read(os.path.join(WORK, "pdx-zero-out.wav")) == read(expected) and "a data size of 0" in err,
+          "pendrax.exe flange: zero sizes named and mended", err)
+    write(os.path.join(WORK, "-dash.wav"), source + b"ID3\x03" + bytes(20))
+    code, out, err = pendrax_exe("flange", "--", "-dash.wav", "never.wav")
+    check(code == 4 and "an ID3 tag after the data" in err and "sox .\\-dash.wav -r 8000" in err
+          and not os.path.exists(os.path.join(WORK, "never.wav")), "pendrax.exe: a tail refused, the command for cmd.exe", err)
     code, out, err = pendrax_exe("flange", "missing.wav", "never.wav")
     print("        " + err.strip(), flush=True)
     check(code == 1 and err.startswith("pendrax: cannot open input 'missing.wav': ") and len(err.splitlines()[0]) > 42

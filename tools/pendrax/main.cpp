@@ -1,5 +1,6 @@
 // pendrax: a command-line host for the PendraxWAVFlanger module. This file
 // only turns the command line into arguments and hands them to a command.
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -7,27 +8,47 @@
 #include "cli/ExitCodes.h"
 #include "cli/Help.h"
 #include "cli/Messages.h"
+#include "cli/OptionScanner.h"
 #include "commands/Commands.h"
+#include "os/Console.h"
+#include "os/Io.h"
 #include "os/Process.h"
 
 namespace pendrax_host {
 namespace {
 
-int Main(const Args& args) {
-    PrepareProcess();
-    if (args.empty()) {
-        return UsageError("missing command");
+int Dispatch(const Args& args) {
+    // The host's own options come before the command.
+    std::size_t first = 0;
+    for (; first < args.size() && args[first].text.size() > 1 && args[first].text[0] == '-';
+         ++first) {
+        std::string problem;
+        const std::string& text = args[first].text;
+        const std::string name =
+            text[1] == '-' ? ExpandLongOption(text, {"--help", "--quiet", "--version"}, problem)
+                           : text;
+        if (!problem.empty()) {
+            return UsageError(problem);
+        }
+        if (name == "--help" || name == "-h") {
+            PrintHelp("", stdout);
+            return kExitSuccess;
+        }
+        if (name == "--version") {
+            std::puts("pendrax 1.0.0.1");
+            return kExitSuccess;
+        }
+        if (name != "-q" && name != "--quiet") {
+            return UsageError("unknown option '" + text + "'");
+        }
+        SetQuiet(true);
     }
-    const std::string& command = args[0].text;
-    const Args rest(args.begin() + 1, args.end());
-    if (command == "--help" || command == "-h") {
-        PrintHelp("", stdout);
+    if (first == args.size()) {
+        PrintHelp("", stdout);  // the synopsis allows the host alone
         return kExitSuccess;
     }
-    if (command == "--version") {
-        std::puts("pendrax 1.0.0.1");
-        return kExitSuccess;
-    }
+    const std::string& command = args[first].text;
+    const Args rest(args.begin() + static_cast<std::ptrdiff_t>(first) + 1, args.end());
     if (command == "help") {
         if (rest.size() > 1) {
             return UsageError("help takes at most one command");
@@ -44,10 +65,19 @@ int Main(const Args& args) {
     if (command == "record") {
         return RunRecord(rest);
     }
-    if (!command.empty() && command[0] == '-') {
-        return UsageError("unknown option '" + command + "'");
-    }
     return UsageError("unknown command '" + command + "'");
+}
+
+// What any command printed on standard output must have reached it: help
+// and version into a full disk fail as every other write does.
+int Main(const Args& args) {
+    PrepareProcess();
+    int status = Dispatch(args);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        Say("pendrax: write error: %s\n", LastError().c_str());
+        status = status == kExitSuccess ? kExitIoFailed : status;
+    }
+    return status;
 }
 
 }  // namespace

@@ -12,4 +12,11 @@ constexpr int kExitInputRefused = 4;      // flange: the input check refused IN
 constexpr int kExitStoppedEarly = 4;      // record: the input stopped or writing failed
 constexpr int kExitStartFailedBase = 10;  // record: plus SoundRecorderStart's code
 
+// flange: an interrupt (128 + the signal's number, as a shell reports a
+// process the signal ended), and a reader that closed standard output.
+constexpr int kExitHangUp = 129;
+constexpr int kExitInterrupted = 130;
+constexpr int kExitBrokenPipe = 141;
+constexpr int kExitTerminated = 143;
+
 }  // namespace pendrax_host

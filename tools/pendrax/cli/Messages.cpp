@@ -1,25 +1,33 @@
 #include "cli/Messages.h"
+#include "os/Console.h"
 
 #include <cstdio>
 
 #include "cli/ExitCodes.h"
 
 namespace pendrax_host {
+namespace {
+
+bool quietly = false;
+
+}  // namespace
+
+void SetQuiet(bool quiet) { quietly = quiet; }
+
+bool Quiet() { return quietly; }
 
 int UsageError(const std::string& problem) {
-    std::fprintf(stderr, "pendrax: %s\nTry 'pendrax --help'.\n", problem.c_str());
+    Say("pendrax: %s\nTry 'pendrax --help'.\n", problem.c_str());
     return kExitUsage;
 }
 
 int PathNotUtf8(const Arg& path, const char* advice) {
-    std::fprintf(stderr, "pendrax: the path '%s' is not valid UTF-8; %s\n", path.text.c_str(),
-                 advice);
+    Say("pendrax: the path '%s' is not valid UTF-8; %s\n", path.text.c_str(), advice);
     return kExitUsage;
 }
 
 void CannotInput(const char* verb, const Arg& input, const std::string& reason) {
-    std::fprintf(stderr, "pendrax: cannot %s input %s: %s\n", verb, InputName(input).c_str(),
-                 reason.c_str());
+    Say("pendrax: cannot %s input %s: %s\n", verb, InputName(input).c_str(), reason.c_str());
 }
 
 std::string InputName(const Arg& arg) {

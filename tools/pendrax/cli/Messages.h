@@ -22,4 +22,8 @@ void CannotInput(const char* verb, const Arg& input, const std::string& reason);
 std::string InputName(const Arg& arg);
 std::string OutputName(const Arg& arg);
 
+// -q: no success or status lines (errors and warnings still print).
+void SetQuiet(bool quiet);
+bool Quiet();
+
 }  // namespace pendrax_host

@@ -15,7 +15,34 @@ bool OptionScanner::Next() {
     }
     option_ = !optionsEnded_ && text.size() > 1 && text[0] == '-';
     name_ = option_ ? text.substr(0, text.find('=')) : std::string();
+    problem_.clear();
+    if (option_ && name_[1] == '-') {
+        name_ = ExpandLongOption(name_, longNames_, problem_);
+    }
     return true;
+}
+
+std::string ExpandLongOption(const std::string& name, const std::vector<std::string>& longNames,
+                             std::string& problem) {
+    std::vector<std::string> candidates;
+    for (const std::string& longName : longNames) {
+        if (longName == name) {
+            return name;
+        }
+        if (longName.compare(0, name.size(), name) == 0) {
+            candidates.push_back(longName);
+        }
+    }
+    if (candidates.size() == 1) {
+        return candidates[0];
+    }
+    if (candidates.size() > 1) {
+        problem = "option '" + name + "' is ambiguous; possibilities:";
+        for (const std::string& candidate : candidates) {
+            problem += " '" + candidate + "'";
+        }
+    }
+    return name;
 }
 
 bool OptionScanner::Is(const char* shortName, const char* longName) const {

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "cli/Args.h"
 
@@ -13,7 +15,10 @@ namespace pendrax_host {
 // option, never a file name.
 class OptionScanner {
 public:
-    explicit OptionScanner(const Args& args) : args_(args) {}
+    // `longNames` are the command's long options: a unique prefix of one
+    // stands for it ("--sec" for "--seconds").
+    explicit OptionScanner(const Args& args, std::initializer_list<const char*> longNames = {})
+        : args_(args), longNames_(longNames.begin(), longNames.end()) {}
     // Moves to the next argument; false after the last.
     bool Next();
     bool IsOption() const { return option_; }
@@ -25,6 +30,9 @@ public:
     // argument. False when there is none.
     bool TakeValue(std::string& value);
     const Arg& Operand() const { return args_[index_]; }
+    // Why the current option cannot be read ("option '--s' is ambiguous; ..."),
+    // or "".
+    const std::string& Problem() const { return problem_; }
 
 private:
     const Args& args_;
@@ -33,6 +41,14 @@ private:
     bool optionsEnded_ = false;
     bool option_ = false;
     std::string name_;
+    std::vector<std::string> longNames_;
+    std::string problem_;
 };
+
+// The long option `name` stands for among `longNames`: itself, or the one
+// it is a unique prefix of; else `name`, with `problem` naming the
+// candidates when there are several.
+std::string ExpandLongOption(const std::string& name, const std::vector<std::string>& longNames,
+                             std::string& problem);
 
 }  // namespace pendrax_host

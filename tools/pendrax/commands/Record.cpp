@@ -58,7 +58,7 @@ int RunRecord(const Args& args) {
     long seconds = 0;
     std::string device;
     bool deviceGiven = false;
-    OptionScanner scan(args);
+    OptionScanner scan(args, {"--device", "--help", "--seconds"});
     while (scan.Next()) {
         std::string value;
         if (scan.Is("-h", "--help")) {

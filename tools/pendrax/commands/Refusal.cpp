@@ -1,4 +1,5 @@
 #include "commands/Refusal.h"
+#include "os/Console.h"
 
 #include <cstdio>
 
@@ -9,21 +10,18 @@
 namespace pendrax_host {
 namespace {
 
-// Shell quoting for the suggested command, when the name needs it.
-std::string ForShell(const std::string& text) {
-    if (text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                               "-_./:+,@") == std::string::npos) {
-        return text;
+// A name that starts with '-' would be read as an option.
+std::string NotAnOption(const std::string& name, Shell shell) {
+    if (name.empty() || name[0] != '-') {
+        return name;
     }
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
+    return (shell == Shell::Cmd ? ".\\" : "./") + name;
 }
 
-std::string ConvertedName(const Arg& input) {
-    if (IsStream(input)) {
+std::string ConvertedName(const Arg& input, bool stream) {
+    // A stream, or a name for one (/dev/stdin, /proc/self/fd/0), has no
+    // folder to put a converted file beside.
+    if (stream || input.text.rfind("/dev/", 0) == 0 || input.text.rfind("/proc/", 0) == 0) {
         return "converted.wav";
     }
     const std::string& name = input.text;
@@ -36,22 +34,55 @@ std::string ConvertedName(const Arg& input) {
 
 }  // namespace
 
-int Refuse(const Arg& input, const std::string& found) {
-    std::fprintf(stderr, "pendrax: refusing %s: %s\n", InputName(input).c_str(), found.c_str());
-    const std::string source = IsStream(input) ? std::string("-t wav -") : ForShell(input.text);
-    std::fprintf(stderr,
-                 "pendrax: convert it first: sox %s -r %d -c 1 -b 16 -e signed-integer %s\n"
-                 "pendrax: or flange it as it is with --force\n",
-                 source.c_str(), PENDRAX_SAMPLE_RATE, ForShell(ConvertedName(input)).c_str());
+std::string ForShell(const std::string& text, Shell shell) {
+    const char* plain = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_./:+,@\\";
+    if (!text.empty() && text.find_first_not_of(plain) == std::string::npos &&
+        (shell == Shell::Cmd || text.find('\\') == std::string::npos)) {
+        return text;
+    }
+    if (shell == Shell::Cmd) {
+        // cmd.exe takes everything between double quotes as one word, its
+        // specials included; a Windows name never holds a double quote.
+        return "\"" + text + "\"";
+    }
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string SoxCommand(const Arg& input, bool stream, const std::string& soxType, Shell shell) {
+    std::string source;
+    if (IsStream(input)) {
+        source = "-t " + soxType + " -";
+    } else {
+        source = (stream ? "-t " + soxType + " " : std::string()) +
+                 ForShell(NotAnOption(input.text, shell), shell);
+    }
+    return "sox " + source + " -r " + std::to_string(PENDRAX_SAMPLE_RATE) +
+           " -c 1 -b 16 -e signed-integer " +
+           ForShell(NotAnOption(ConvertedName(input, stream), shell), shell);
+}
+
+int Refuse(const Arg& input, bool stream, const std::string& found, const std::string& soxType) {
+    Say("pendrax: refusing %s: %s\n", InputName(input).c_str(), found.c_str());
+    if (!soxType.empty()) {
+        Say("pendrax: convert it first: %s\n",
+            SoxCommand(input, stream, soxType, kHostShell).c_str());
+    }
+    Say("pendrax: or flange it as it is with --force\n");
     return kExitInputRefused;
 }
 
-void WarnOtherRate(const Arg& input, unsigned sampleRate) {
+void WarnOtherRate(const Arg& input, bool stream, unsigned sampleRate) {
     std::fprintf(stderr,
                  "pendrax: warning: %s is at %u Hz; the flanger's sweep assumes %d Hz, "
-                 "so it runs %.2f times as fast\n",
+                 "so it runs %.2f times as fast\n"
+                 "pendrax: to flange it at %d Hz, convert it first: %s\n",
                  InputName(input).c_str(), sampleRate, PENDRAX_SAMPLE_RATE,
-                 static_cast<double>(sampleRate) / PENDRAX_SAMPLE_RATE);
+                 static_cast<double>(sampleRate) / PENDRAX_SAMPLE_RATE, PENDRAX_SAMPLE_RATE,
+                 SoxCommand(input, stream, "wav", kHostShell).c_str());
 }
 
 }  // namespace pendrax_host

@@ -36,4 +36,17 @@ std::int64_t FileSize(const Arg& path);
 // on its file system or a file-size limit; empty when neither holds.
 std::string GrowthFailure(const Arg& path, std::int64_t bytes);
 
+// True for a regular file, and for a path that cannot be looked at (its
+// open then says why); false for a pipe, FIFO, device or directory... that
+// can only be read once.
+bool IsRegularFile(const Arg& path);
+
+// True when the path names something that is not a regular file: a device,
+// a pipe, a FIFO (removing it would be wrong).
+bool IsOtherThanFile(const Arg& path);
+
+// Reads up to `want` bytes from `offset` on; false when that fails.
+bool ReadAt(const Arg& path, std::int64_t offset, unsigned char* bytes, std::size_t want,
+            std::size_t& got);
+
 }  // namespace pendrax_host

@@ -142,4 +142,28 @@ std::string GrowthFailure(const Arg& path, std::int64_t bytes) {
     return std::string();
 }
 
+bool IsRegularFile(const Arg& path) {
+    struct stat info {};
+    return ::stat(path.text.c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode);
+}
+
+bool IsOtherThanFile(const Arg& path) {
+    struct stat info {};
+    return ::stat(path.text.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+bool ReadAt(const Arg& path, std::int64_t offset, unsigned char* bytes, std::size_t want,
+            std::size_t& got) {
+    got = 0;
+    const int fd = ::open(path.text.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    std::string reason;
+    const bool read = ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0 &&
+                      ReadFrom(fd, bytes, want, got, reason);
+    ::close(fd);
+    return read;
+}
+
 }  // namespace pendrax_host

@@ -131,4 +131,50 @@ std::string GrowthFailure(const Arg& path, std::int64_t bytes) {
     return std::string();
 }
 
+namespace {
+
+// The type of what the path names: FILE_TYPE_DISK for files (and
+// directories), FILE_TYPE_PIPE or FILE_TYPE_CHAR for the rest;
+// FILE_TYPE_UNKNOWN when it cannot be opened.
+DWORD TypeOf(const Arg& path) {
+    HANDLE file = CreateFileW(path.wide.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return FILE_TYPE_UNKNOWN;
+    }
+    const DWORD type = GetFileType(file);
+    CloseHandle(file);
+    return type;
+}
+
+}  // namespace
+
+bool IsRegularFile(const Arg& path) {
+    const DWORD type = TypeOf(path);
+    return type == FILE_TYPE_DISK || type == FILE_TYPE_UNKNOWN;
+}
+
+bool IsOtherThanFile(const Arg& path) {
+    const DWORD type = TypeOf(path);
+    return type != FILE_TYPE_DISK && type != FILE_TYPE_UNKNOWN;
+}
+
+bool ReadAt(const Arg& path, std::int64_t offset, unsigned char* bytes, std::size_t want,
+            std::size_t& got) {
+    got = 0;
+    HANDLE file = Open(path, GENERIC_READ, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    LARGE_INTEGER at{};
+    at.QuadPart = offset;
+    DWORD read = 0;
+    const bool ok = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) &&
+                    ReadFile(file, bytes, static_cast<DWORD>(want), &read, nullptr);
+    got = read;
+    CloseHandle(file);
+    return ok;
+}
+
 }  // namespace pendrax_host

@@ -1,6 +1,8 @@
 // The requests to stop a recording that come from outside.
 #pragma once
 
+#include "cli/Args.h"
+
 namespace pendrax_host {
 
 // Ctrl-C, SIGTERM (Ctrl-Break and console close on Windows) set a flag
@@ -9,5 +11,16 @@ namespace pendrax_host {
 void InstallStopHandlers();
 bool StopRequested();
 void StopDone();
+
+// A flange's interrupt: Ctrl-C, SIGTERM or SIGHUP (on Windows Ctrl-C,
+// Ctrl-Break and closing the console) remove `output` once the module has
+// written to it (a file that was there is left if it is still as it was),
+// say so, and end the process with 130, 143 or 129. `removable` is false
+// for standard output and devices, which are left as they are.
+void InstallFlangeInterrupt(const Arg& output, bool removable);
+// The default handling again. Returns the exit status of an interrupt that
+// came while the module ran and has been dealt with here (Windows, where
+// the module is let finish), else 0.
+int EndFlangeInterrupt();
 
 }  // namespace pendrax_host

@@ -1,8 +1,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "os/Io.h"
@@ -11,23 +14,51 @@
 
 namespace pendrax_host {
 
-bool ReadStdinHead(unsigned char* bytes, std::size_t want, std::size_t& got, std::string& reason) {
-    return ReadFrom(STDIN_FILENO, bytes, want, got, reason);
-}
-
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
-// The module reads a pipe whose far end a thread fills: first the bytes
-// the check read, then the rest of standard input.
-struct StdinFeed::State {
+struct StreamSource::State {
+    int fd = -1;
+    bool owned = false;
+};
+
+bool StreamSource::Open(const Arg& input, std::string& reason) {
+    state_ = std::make_unique<State>();
+    if (IsStream(input)) {
+        state_->fd = STDIN_FILENO;
+        return true;
+    }
+    state_->fd = ::open(input.text.c_str(), O_RDONLY | O_CLOEXEC);
+    state_->owned = state_->fd >= 0;
+    if (state_->fd < 0) {
+        reason = LastError();
+        return false;
+    }
+    return true;
+}
+
+bool StreamSource::Read(unsigned char* bytes, std::size_t want, std::size_t& got,
+                        std::string& reason) {
+    return ReadFrom(state_->fd, bytes, want, got, reason);
+}
+
+StreamSource::StreamSource() = default;
+
+StreamSource::~StreamSource() {
+    if (state_ != nullptr && state_->owned) {
+        ::close(state_->fd);
+    }
+}
+
+// The module reads a pipe whose far end a thread fills.
+struct StreamFeed::State {
     int readEnd = -1;
     int writeEnd = -1;
-    std::int64_t passed = 0;
+    Result result;
     std::thread copier;
 };
 
-bool StdinFeed::Begin(const unsigned char* head, std::size_t count, Arg& path,
-                      std::string& reason) {
+bool StreamFeed::Begin(StreamSource& source, const unsigned char* head, std::size_t count,
+                       std::int64_t limit, Arg& path, std::string& reason) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
         reason = LastError();
@@ -36,65 +67,75 @@ bool StdinFeed::Begin(const unsigned char* head, std::size_t count, Arg& path,
     state_ = std::make_unique<State>();
     state_->readEnd = ends[0];
     state_->writeEnd = ends[1];
-    const std::string head_bytes(reinterpret_cast<const char*>(head), count);
+    const std::string headBytes(reinterpret_cast<const char*>(head), count);
     State* state = state_.get();
-    state_->copier = std::thread([state, head_bytes] {
-        bool open =
-            WriteAll(state->writeEnd, reinterpret_cast<const unsigned char*>(head_bytes.data()),
-                     head_bytes.size());
-        state->passed = open ? static_cast<std::int64_t>(head_bytes.size()) : 0;
+    const int from = source.state_->fd;
+    state_->copier = std::thread([state, headBytes, from, limit] {
+        Result& result = state->result;
+        std::int64_t room = limit < 0 ? INT64_MAX : limit;
+        const auto pass = [&](const unsigned char* bytes, std::int64_t size) {
+            const std::int64_t taken = Take(result, room, bytes, size);
+            if (state->writeEnd >= 0 && taken > 0 &&
+                !WriteAll(state->writeEnd, bytes, static_cast<std::size_t>(taken))) {
+                return false;  // the module stopped reading
+            }
+            if (room == 0 && state->writeEnd >= 0) {
+                ::close(state->writeEnd);  // the module's end of input
+                state->writeEnd = -1;
+            }
+            return true;
+        };
+        bool open = pass(reinterpret_cast<const unsigned char*>(headBytes.data()),
+                         static_cast<std::int64_t>(headBytes.size()));
         unsigned char buffer[65536];
         while (open) {
-            const ssize_t read = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            const ssize_t read = ::read(from, buffer, sizeof buffer);
             if (read < 0 && errno == EINTR) {
                 continue;
             }
             if (read <= 0) {
                 break;
             }
-            open = WriteAll(state->writeEnd, buffer, static_cast<std::size_t>(read));
-            state->passed += open ? read : 0;
+            open = pass(buffer, read);
         }
-        ::close(state->writeEnd);
+        if (state->writeEnd >= 0) {
+            ::close(state->writeEnd);
+            state->writeEnd = -1;
+        }
     });
     path.text = "/dev/fd/" + std::to_string(state_->readEnd);
     path.valid = Utf8ToWide(path.text, path.wide);
     return true;
 }
 
-std::int64_t StdinFeed::Finish() {
+StreamFeed::Result StreamFeed::Finish() {
     if (state_ == nullptr) {
-        return 0;
+        return Result();
     }
     // Once the module is done, a copier still writing gets EPIPE and stops.
-    ::close(state_->readEnd);
-    state_->readEnd = -1;
-    state_->copier.join();
-    return state_->passed;
-}
-
-StdinFeed::StdinFeed() = default;
-
-StdinFeed::~StdinFeed() {
-    if (state_ != nullptr && state_->copier.joinable()) {
-        (void)Finish();
+    if (state_->readEnd >= 0) {
+        ::close(state_->readEnd);
+        state_->readEnd = -1;
     }
+    if (state_->copier.joinable()) {
+        state_->copier.join();
+    }
+    return state_->result;
 }
 
-// The module writes to a copy of the original standard output, while
-// descriptor 1 points at standard error for its status line.
+StreamFeed::StreamFeed() = default;
+
+StreamFeed::~StreamFeed() { (void)Finish(); }
+
+// The module writes to a copy of the original standard output.
 struct StdoutSink::State {
     int saved = -1;
 };
 
 bool StdoutSink::Begin(Arg& path, std::string& reason) {
-    (void)std::fflush(stdout);
     const int saved = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
-    if (saved < 0 || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+    if (saved < 0) {
         reason = LastError();
-        if (saved >= 0) {
-            ::close(saved);
-        }
         return false;
     }
     state_ = std::make_unique<State>();
@@ -104,18 +145,12 @@ bool StdoutSink::Begin(Arg& path, std::string& reason) {
     return true;
 }
 
-bool StdoutSink::Finish(std::string& reason) {
-    if (state_ == nullptr || state_->saved < 0) {
-        return true;
+bool StdoutSink::Finish(std::string&) {
+    if (state_ != nullptr && state_->saved >= 0) {
+        ::close(state_->saved);
+        state_->saved = -1;
     }
-    (void)std::fflush(stdout);
-    const bool restored = ::dup2(state_->saved, STDOUT_FILENO) >= 0;
-    if (!restored) {
-        reason = LastError();
-    }
-    ::close(state_->saved);
-    state_->saved = -1;
-    return restored;
+    return true;
 }
 
 StdoutSink::StdoutSink() = default;

@@ -2,7 +2,9 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "os/Io.h"
 #include "os/IoWin32.h"
@@ -22,14 +24,37 @@ WidePath TemporaryPath() {
 
 }  // namespace
 
-bool ReadStdinHead(unsigned char* bytes, std::size_t want, std::size_t& got, std::string& reason) {
+bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+struct StreamSource::State {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    bool owned = false;
+};
+
+bool StreamSource::Open(const Arg& input, std::string& reason) {
+    state_ = std::make_unique<State>();
+    if (IsStream(input)) {
+        state_->handle = GetStdHandle(STD_INPUT_HANDLE);
+        return true;
+    }
+    state_->handle = pendrax_host::Open(input, GENERIC_READ, OPEN_EXISTING);
+    state_->owned = state_->handle != INVALID_HANDLE_VALUE;
+    if (!state_->owned) {
+        reason = LastError();
+        return false;
+    }
+    return true;
+}
+
+bool StreamSource::Read(unsigned char* bytes, std::size_t want, std::size_t& got,
+                        std::string& reason) {
     got = 0;
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     while (got < want) {
         DWORD read = 0;
-        if (!ReadFile(input, bytes + got, static_cast<DWORD>(want - got), &read, nullptr)) {
+        if (!ReadFile(state_->handle, bytes + got, static_cast<DWORD>(want - got), &read,
+                      nullptr)) {
             if (GetLastError() == ERROR_BROKEN_PIPE) {
-                break;
+                break;  // the writer closed: the end
             }
             reason = LastError();
             return false;
@@ -42,16 +67,23 @@ bool ReadStdinHead(unsigned char* bytes, std::size_t want, std::size_t& got, std
     return true;
 }
 
-bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+StreamSource::StreamSource() = default;
 
-// The module opens files by name, so a stream goes through a temporary file.
-struct StdinFeed::State {
+StreamSource::~StreamSource() {
+    if (state_ != nullptr && state_->owned) {
+        CloseHandle(state_->handle);
+    }
+}
+
+// The module opens files by name, so the stream goes through a temporary
+// file, written whole before the module starts.
+struct StreamFeed::State {
     WidePath path;
-    std::int64_t passed = 0;
+    Result result;
 };
 
-bool StdinFeed::Begin(const unsigned char* head, std::size_t count, Arg& path,
-                      std::string& reason) {
+bool StreamFeed::Begin(StreamSource& source, const unsigned char* head, std::size_t count,
+                       std::int64_t limit, Arg& path, std::string& reason) {
     state_ = std::make_unique<State>();
     state_->path = TemporaryPath();
     HANDLE file = state_->path.empty() ? INVALID_HANDLE_VALUE
@@ -61,15 +93,27 @@ bool StdinFeed::Begin(const unsigned char* head, std::size_t count, Arg& path,
         reason = LastError();
         return false;
     }
-    DWORD put = 0;
-    DWORD error = 0;
-    const bool ok = WriteFile(file, head, static_cast<DWORD>(count), &put, nullptr) &&
-                    put == count &&
-                    CopyAll(GetStdHandle(STD_INPUT_HANDLE), file, &state_->passed, error);
+    Result& result = state_->result;
+    std::int64_t room = limit < 0 ? INT64_MAX : limit;
+    bool ok = true;
+    const auto pass = [&](const unsigned char* bytes, std::int64_t size) {
+        const std::int64_t taken = Take(result, room, bytes, size);
+        DWORD put = 0;
+        if (taken > 0 &&
+            (!WriteFile(file, bytes, static_cast<DWORD>(taken), &put, nullptr) || put != taken)) {
+            reason = LastError();
+            return false;
+        }
+        return true;
+    };
+    ok = pass(head, static_cast<std::int64_t>(count));
+    unsigned char buffer[65536];
+    std::size_t got = 0;
+    while (ok && source.Read(buffer, sizeof buffer, got, reason) && got > 0) {
+        ok = pass(buffer, static_cast<std::int64_t>(got));
+    }
     CloseHandle(file);
-    state_->passed += static_cast<std::int64_t>(count);
-    if (!ok) {
-        reason = ErrorText(error != 0 ? error : GetLastError());
+    if (!ok || !reason.empty()) {
         return false;
     }
     path.wide = state_->path;
@@ -77,11 +121,11 @@ bool StdinFeed::Begin(const unsigned char* head, std::size_t count, Arg& path,
     return true;
 }
 
-std::int64_t StdinFeed::Finish() { return state_ == nullptr ? 0 : state_->passed; }
+StreamFeed::Result StreamFeed::Finish() { return state_ == nullptr ? Result() : state_->result; }
 
-StdinFeed::StdinFeed() = default;
+StreamFeed::StreamFeed() = default;
 
-StdinFeed::~StdinFeed() {
+StreamFeed::~StreamFeed() {
     if (state_ != nullptr && !state_->path.empty()) {
         (void)DeleteFileW(state_->path.c_str());
     }
@@ -89,7 +133,6 @@ StdinFeed::~StdinFeed() {
 
 struct StdoutSink::State {
     WidePath path;
-    int saved = -1;
 };
 
 bool StdoutSink::Begin(Arg& path, std::string& reason) {
@@ -99,34 +142,30 @@ bool StdoutSink::Begin(Arg& path, std::string& reason) {
         reason = LastError();
         return false;
     }
-    (void)std::fflush(stdout);
-    state_->saved = _dup(_fileno(stdout));
-    (void)_dup2(_fileno(stderr), _fileno(stdout));
     path.wide = state_->path;
     path.text = WideToUtf8(path.wide);
     return true;
 }
 
 bool StdoutSink::Finish(std::string& reason) {
-    if (state_ == nullptr || state_->saved < 0) {
+    if (state_ == nullptr || state_->path.empty()) {
         return true;
     }
-    (void)std::fflush(stdout);
-    (void)_dup2(state_->saved, _fileno(stdout));
-    (void)_close(state_->saved);
-    state_->saved = -1;
     HANDLE file = CreateFileW(state_->path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return true;  // the module made no output: its own failure says why
-    }
-    DWORD error = 0;
-    const bool ok =
-        CopyAll(file, reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout))), nullptr, error);
-    if (!ok) {
-        reason = ErrorText(error);
-    }
-    CloseHandle(file);
+    bool ok = true;
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD error = 0;
+        ok = CopyAll(file, reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout))), nullptr,
+                     error);
+        if (!ok) {
+            reason = ErrorText(error);
+            readerGone_ = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
+        }
+        CloseHandle(file);
+    }  // else the module made no output: its own failure says why
+    (void)DeleteFileW(state_->path.c_str());
+    state_->path.clear();
     return ok;
 }
 
@@ -135,9 +174,6 @@ StdoutSink::StdoutSink() = default;
 StdoutSink::~StdoutSink() {
     std::string ignored;
     (void)Finish(ignored);
-    if (state_ != nullptr && !state_->path.empty()) {
-        (void)DeleteFileW(state_->path.c_str());
-    }
 }
 
 }  // namespace pendrax_host

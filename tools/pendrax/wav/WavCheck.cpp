@@ -31,15 +31,65 @@ std::string ChunkId(const unsigned char* at) {
     return id;
 }
 
-std::string FormatName(unsigned tag) {
+}  // namespace
+
+std::string FormatName(unsigned tag, unsigned bits) {
+    // Sample formats carry their width; coded ones are named alone.
+    const std::string width = std::to_string(bits) + "-bit ";
     switch (tag) {
-        case kPcm: return "PCM";
-        case 3: return "floating-point";
-        case 6: return "A-law";
-        case 7: return "u-law";
-        case kExtensible: return "extensible-format";
+        case kPcm: return width + "PCM";
+        case 3: return width + "floating-point";
+        case 6: return width + "A-law";
+        case 7: return width + "u-law";
+        case 2: return "Microsoft ADPCM";
+        case 0x11: return "IMA ADPCM";
+        case 0x31: return "GSM 6.10";
+        case 0x40: return "G.721 ADPCM";
+        case 0x50: return "MPEG audio";
+        case 0x55: return "MP3";
+        case kExtensible: return "extensible format";
         default: return "format " + std::to_string(tag);
     }
+}
+
+std::string WithArticle(std::size_t number) {
+    // "an" where the number is said with a vowel first: 8, 11, 18, 80-89,
+    // 800-899, 11000, 18000, ...
+    const std::string digits = std::to_string(number);
+    const bool eleven =
+        digits.size() % 3 == 2 && (digits.rfind("11", 0) == 0 || digits.rfind("18", 0) == 0);
+    return (digits[0] == '8' || eleven ? "an " : "a ") + digits;
+}
+
+namespace {
+
+// The formats sox reads inside a WAV file.
+bool SoxReadsTag(unsigned tag) {
+    switch (tag) {
+        case kPcm:
+        case 2:
+        case 3:
+        case 6:
+        case 7:
+        case 0x11:
+        case 0x31: return true;
+        default: return false;
+    }
+}
+
+// sox's name for a file type it reads, from the magic; "" when it reads none.
+std::string OtherSoxType(const unsigned char* bytes, std::size_t count) {
+    if (count >= 12 && std::memcmp(bytes, "FORM", 4) == 0 &&
+        (std::memcmp(bytes + 8, "AIFF", 4) == 0 || std::memcmp(bytes + 8, "AIFC", 4) == 0)) {
+        return "aiff";
+    }
+    if (count >= 4 && std::memcmp(bytes, "fLaC", 4) == 0) {
+        return "flac";
+    }
+    if (count >= 4 && std::memcmp(bytes, ".snd", 4) == 0) {
+        return "au";
+    }
+    return std::string();
 }
 
 }  // namespace
@@ -49,6 +99,7 @@ WavCheck CheckWavHeader(const unsigned char* bytes, std::size_t count) {
     if (count < kFmtAt || std::memcmp(bytes, "RIFF", 4) != 0 ||
         std::memcmp(bytes + 8, "WAVE", 4) != 0) {
         check.found = "not a RIFF/WAVE file";
+        check.soxType = OtherSoxType(bytes, count);
         return check;
     }
     // Walks the chunks in view, noting the format and what precedes the data.
@@ -104,16 +155,20 @@ WavCheck CheckWavHeader(const unsigned char* bytes, std::size_t count) {
             " before the data, where the flanger takes samples from byte " +
             std::to_string(PENDRAX_WAV_HEADER_BYTES));
     } else if (haveFormat && formatSize != 16) {
-        add("a " + std::to_string(formatSize) + "-byte format chunk moves the samples past byte " +
+        add(WithArticle(formatSize) + "-byte format chunk moves the samples past byte " +
             std::to_string(PENDRAX_WAV_HEADER_BYTES));
     } else if (dataAt != kDataAt) {
         add("no data chunk at byte " + std::to_string(kDataAt));
     }
-    const std::string format = haveFormat ? std::to_string(bits) + "-bit " + FormatName(tag) +
-                                                ", " + std::to_string(channels) + " channel" +
-                                                (channels == 1 ? "" : "s") + ", " +
-                                                std::to_string(check.sampleRate) + " Hz"
-                                          : std::string("a WAV file of unknown format");
+    // sox needs the data chunk, which a file shorter than the view lacks.
+    if (haveFormat && SoxReadsTag(tag) && (dataAt != 0 || count >= kCheckBytes)) {
+        check.soxType = "wav";
+    }
+    const std::string format = haveFormat
+                                   ? FormatName(tag, bits) + ", " + std::to_string(channels) +
+                                         " channel" + (channels == 1 ? "" : "s") + ", " +
+                                         std::to_string(check.sampleRate) + " Hz"
+                                   : std::string("a WAV file of unknown format");
     if (!problems.empty()) {
         check.found = format + ": " + problems;
         return check;
