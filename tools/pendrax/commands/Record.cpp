@@ -69,8 +69,14 @@ int Report(const RecordingSession& session, const RecordingSession::End& end) {
             return kExitStoppedEarly;
         case RecordingSession::Ending::WriteFailed: break;
     }
-    std::fprintf(stderr, "pendrax: writing %s failed: %s; %ld one-second block%s kept\n",
-                 name.c_str(), end.reason.c_str(), blocks, Plural(blocks));
+    if (session.Target().Streaming()) {
+        // What went out stays out: there is nothing to say was kept.
+        std::fprintf(stderr, "pendrax: writing %s failed: %s\n",
+                     end.failed.empty() ? name.c_str() : end.failed.c_str(), end.reason.c_str());
+    } else {
+        std::fprintf(stderr, "pendrax: writing %s failed: %s; %ld one-second block%s kept\n",
+                     name.c_str(), end.reason.c_str(), blocks, Plural(blocks));
+    }
     return kExitStoppedEarly;
 }
 

@@ -100,16 +100,18 @@ RecordingSession::End RecordingSession::Run(long seconds) {
         }
         // A late block, with no room for it or past a size limit, is a
         // failed write: say so now rather than when the stall is certain.
-        if (policy.Overdue() && !target_.Streaming()) {
+        if (policy.Overdue() || verdict == StopPolicy::Verdict::Stalled) {
             end.reason = GrowthFailure(target_.Recording(), PENDRAX_BLOCK_BYTES);
         }
         if (!end.reason.empty()) {
             end.ending = Ending::WriteFailed;
+            if (target_.Streaming()) {
+                end.failed = "the temporary file '" + target_.Recording().text + "'";
+            }
             break;
         }
         if (verdict == StopPolicy::Verdict::Stalled) {
-            end.reason = GrowthFailure(target_.Recording(), PENDRAX_BLOCK_BYTES);
-            end.ending = end.reason.empty() ? Ending::Stalled : Ending::WriteFailed;
+            end.ending = Ending::Stalled;
             break;
         }
         SleepMilliseconds(policy.WaitMilliseconds(elapsed, written));

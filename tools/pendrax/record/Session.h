@@ -23,6 +23,7 @@ public:
         long blocks = 0;  // whole one-second blocks kept
         Ending ending = Ending::Asked;
         std::string reason;  // why writing failed
+        std::string failed;  // the file that failed, when not OUT
         double lost = 0.0;   // seconds of audio lost in a pause or a stall
     };
 

@@ -11,7 +11,7 @@ public:
     // capture or the file has stopped.
     static constexpr double kStallSeconds = 3.0;
     // A block this late is overdue: the file is worth asking why.
-    static constexpr double kOverdueSeconds = 1.25;
+    static constexpr double kOverdueSeconds = 1.1;
 
     enum class Verdict {
         Continue,
