@@ -19,6 +19,8 @@ std::string StartFailure(int code, const std::string& device) {
     switch (code) {
         case PENDRAX_RECORDER_DEVICE_OPEN_FAILED:
 #if defined(_WIN32)
+            // winmm opens the default input; there is no device to name.
+            (void)device;
             return "the default audio input did not open (is there one, and may programs use "
                    "it?)";
 #else
