@@ -160,8 +160,8 @@ StreamSink::~StreamSink() {
 }
 
 bool StreamSink::Open(const Arg& out, std::string& reason) {
-    HANDLE file =
-        IsStream(out) ? GetStdHandle(STD_OUTPUT_HANDLE) : Open(out, GENERIC_WRITE, OPEN_EXISTING);
+    HANDLE file = IsStream(out) ? GetStdHandle(STD_OUTPUT_HANDLE)
+                                : pendrax_host::Open(out, GENERIC_WRITE, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE || file == nullptr) {
         reason = LastError();
         return false;
