@@ -18,7 +18,8 @@ using Verdict = StopPolicy::Verdict;
 // source delivering one block a second from `lag` seconds on would.
 Verdict RunSteady(StopPolicy& policy, double from, double to, double lag) {
     Verdict verdict = Verdict::Continue;
-    for (double t = from; t < to && verdict == Verdict::Continue; t += 0.1) {
+    for (int step = 0; from + 0.1 * step < to && verdict == Verdict::Continue; ++step) {
+        const double t = from + 0.1 * step;
         verdict = policy.Check(t, t > lag ? static_cast<long>(t - lag) : 0);
     }
     return verdict;

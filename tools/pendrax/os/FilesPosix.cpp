@@ -79,8 +79,13 @@ Arg FinalTarget(const Arg& out) {
         }
         const std::string link(target, static_cast<std::size_t>(length));
         const std::size_t slash = path.rfind('/');
-        path =
-            link[0] == '/' || slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
+        // A relative link leads from the folder that holds it.
+        if (link[0] == '/' || slash == std::string::npos) {
+            path = link;
+        } else {
+            path.resize(slash + 1);
+            path += link;
+        }
     }
     return path == out.text ? out : Named(path);
 }

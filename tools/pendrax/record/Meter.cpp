@@ -17,7 +17,7 @@ std::string PeakText(const unsigned char* samples, std::size_t bytes) {
         return "no signal";
     }
     char text[32];
-    std::snprintf(text, sizeof text, "peak %.1f dBFS", 20.0 * std::log10(peak / 32768.0));
+    (void)std::snprintf(text, sizeof text, "peak %.1f dBFS", 20.0 * std::log10(peak / 32768.0));
     return text;
 }
 
