@@ -126,7 +126,6 @@ RecordingSession::End RecordingSession::Run(long seconds) {
 
 void RecordingSession::Stop(long keep, End& end) {
     const long blocks = SoundRecorderStop();
-    StopDone();
     end.blocks = blocks < keep ? blocks : keep;
     std::string reason;
     // The second in progress at the stop is kept, up to the asked length.
@@ -138,6 +137,9 @@ void RecordingSession::Stop(long keep, End& end) {
         end.ending = Ending::WriteFailed;
         end.reason = reason;
     }
+    // Only now may a closing console end the process: on Windows the
+    // recording has just been moved into place.
+    StopDone();
 }
 
 }  // namespace pendrax_host
