@@ -10,6 +10,7 @@
 
 #include "PendraxWAVFlanger.h"
 #include "cli/Args.h"
+#include "os/FileHandles.h"
 #include "os/Files.h"
 
 namespace pendrax_host {
