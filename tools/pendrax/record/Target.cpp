@@ -112,6 +112,7 @@ bool RecordingTarget::Finish(long keep, long blocks, std::string& reason) {
         return false;
     }
     if (!moved_ && !MoveOnto(recording_, final_, reason)) {
+        reason += "; the recording is in '" + recording_.text + "'";
         return false;
     }
     moved_ = true;
