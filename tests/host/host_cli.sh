@@ -33,7 +33,7 @@ done
 # Usage errors: one line, the pointer to the help, status 2, no file made.
 cd "$work" || exit 1
 for form in "frobnicate" "help frobnicate" "flange only-one.wav" "flange --bogus a.wav b.wav" \
-            "flange a.wav b.wav c.wav" "record --help-me" "record a.wav --seconds 0" "record -"; do
+            "flange a.wav b.wav c.wav" "record --help-me" "record a.wav --seconds 0" "record - extra"; do
     # shellcheck disable=SC2086
     "$pendrax" $form >"$work/out" 2>"$work/err"; check "usage error: '$form'" 2 $?
     [ "$(wc -l <"$work/err")" = 2 ] && [ ! -s "$work/out" ] && [ "$(ls "$work" | wc -l)" = 2 ] ||

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The host's record command against the private sound server: usage errors,
-# a timed recording, a stop on SIGTERM, no device, and recordings that stop
-# growing (a file-size limit, the sound server's death).
+# a failed start that leaves OUT alone, exact --seconds at any pace, stops on
+# SIGTERM and SIGHUP, a paused host, a stream to sox, and recordings that
+# stop growing (a file-size limit, the sound server's death).
 set -u
 pendrax=$1
 work=$(mktemp -d)
@@ -28,28 +29,60 @@ header_matches() { [ "$(soxi -s "$1")" = $(( $(blocks_in "$1") * 8000 )) ] && [ 
 expect_text "file failure explained" "$work/err" "cannot create '$work/missing/a.wav': No such file or directory"
 "$pendrax" record -D pendrax_no_such_device "$work/none.wav" --seconds 1 >"$work/out" 2>"$work/err"
 check "no capture device" 11 $?
-expect_text "device failure explained" "$work/err" "capture device did not open"
-[ "$(stat -c %s "$work/none.wav")" = 44 ] || { echo "FAIL: no valid empty file"; failures=$((failures + 1)); }
+expect_text "device named" "$work/err" "the capture device 'pendrax_no_such_device' did not open"
+# A failed start leaves an existing OUT as it was, and no file behind.
+head -c 96044 /dev/urandom >"$work/precious.wav"; cp "$work/precious.wav" "$work/precious.copy"
+"$pendrax" record -D pendrax_no_such_device "$work/precious.wav" >"$work/out" 2>"$work/err"
+check "no capture device over a file" 11 $?
+cmp -s "$work/precious.wav" "$work/precious.copy" && [ ! -e "$work/none.wav" ] && [ "$(ls "$work" | wc -l)" = 4 ] ||
+    { echo "FAIL: a failed start changed or left files:"; ls -l "$work"; failures=$((failures + 1)); }
+"$pendrax" record /dev/full >"$work/out" 2>"$work/err"; check "/dev/full" 14 $?
+expect_text "/dev/full's reason" "$work/err" "writing '/dev/full' failed: No space left on device"
+ln -s "$work/missing/x.wav" "$work/dangling"
+"$pendrax" record "$work/dangling" >"$work/out" 2>"$work/err"; check "dangling link" 14 $?
+expect_text "dangling link's reason" "$work/err" "cannot create '$work/dangling': No such file or directory"
+# A source far faster than real time stops at the asked length too.
+"$pendrax" record -D null --seconds 2 "$work/null.wav" >"$work/out" 2>"$work/err"; check "-D null --seconds 2" 0 $?
+[ "$(stat -c %s "$work/null.wav")" = 32044 ] && header_matches "$work/null.wav" ||
+    { echo "FAIL: -D null --seconds 2 is not 2 blocks"; failures=$((failures + 1)); }
 
 # The tone the timed recordings capture.
 player=$("$(dirname "$0")/../support/start-tone" "$work/tone.wav" 20) || exit 1
 "$pendrax" record "$work/timed.wav" --seconds 2 >"$work/out" 2>"$work/err"; check "record --seconds 2" 0 $?
 expect_text "name and duration printed" "$work/err" "pendrax: wrote $work/timed.wav (2.0 s)"
-[ "$(blocks_in "$work/timed.wav")" = 2 ] && soxi "$work/timed.wav" >/dev/null ||
-    { echo "FAIL: timed recording is not 2 blocks of valid WAV"; failures=$((failures + 1)); }
+# Exactly 2 blocks, ending in the tone rather than in silence.
+peak=$(sox "$work/timed.wav" -n trim 1.95 stat 2>&1 | sed -n 's/^Maximum amplitude: *//p')
+[ "$(blocks_in "$work/timed.wav")" = 2 ] && header_matches "$work/timed.wav" &&
+    awk -v p="${peak:-0}" 'BEGIN { exit !(p > 0.3) }' ||
+    { echo "FAIL: timed recording is not 2 blocks ending in the tone ($peak)"; failures=$((failures + 1)); }
+# Stopped for 3.5 s, the recording goes on to its length.
+"$pendrax" record "$work/paused.wav" --seconds 6 >"$work/out" 2>"$work/err" & recorder=$!
+sleep 1.5; kill -STOP "$recorder"; sleep 3.5; kill -CONT "$recorder"
+wait "$recorder"; check "paused by SIGSTOP" 0 $?
+expect_text "paused recording completed" "$work/err" "pendrax: wrote $work/paused.wav (6.0 s)"
+"$pendrax" record - --seconds 3 2>"$work/err" | sox -t wav - "$work/stream.flac" 2>"$work/sox"
+check "record - read by sox" "0 0" "${PIPESTATUS[*]}"
+[ "$(soxi -s "$work/stream.flac")" = 24000 ] && [ ! -s "$work/sox" ] ||
+    { echo "FAIL: sox did not read 3 s quietly"; cat "$work/sox"; failures=$((failures + 1)); }
 
-"$pendrax" record "$work/term.wav" >"$work/out" 2>"$work/err" & recorder=$!
-sleep 2.4
-kill -TERM "$recorder"; wait "$recorder"; check "stopped by SIGTERM" 0 $?
-count=$(sed -n 's/^pendrax: wrote .* (\([0-9]*\)\.0 s)$/\1/p' "$work/err")
-[ -n "$count" ] && [ "$count" -ge 1 ] && [ "$(blocks_in "$work/term.wav")" = "$count" ] &&
-    [ "$(soxi -s "$work/term.wav")" = $((count * 8000)) ] ||
-    { echo "FAIL: SIGTERM left no finalised file ($count blocks printed)"; cat "$work/err"; failures=$((failures + 1)); }
+for signal in TERM HUP; do
+    "$pendrax" record "$work/$signal.wav" >"$work/out" 2>"$work/err" & recorder=$!
+    sleep 2.4
+    kill -$signal "$recorder"; wait "$recorder"; check "stopped by SIG$signal" 0 $?
+    count=$(sed -n 's/^pendrax: wrote .* (\([0-9]*\)\.0 s)$/\1/p' "$work/err")
+    # The second in progress is kept: 2.4 s give 3 blocks, or 2 on a slow start.
+    [ -n "$count" ] && [ "$count" -ge 2 ] && [ "$(blocks_in "$work/$signal.wav")" = "$count" ] &&
+        header_matches "$work/$signal.wav" ||
+        { echo "FAIL: SIG$signal left no finalised file ($count blocks printed)"; cat "$work/err"; failures=$((failures + 1)); }
+done
 
 # A file-size limit stops the file growing after two blocks: status 4, the
-# reason, and a finished file.
+# reason within half a second of the third block's failed write, and a
+# finished file.
+begin=$(date +%s%N)
 (ulimit -f 40; exec "$pendrax" record "$work/limit.wav" --seconds 20 >"$work/out" 2>"$work/err")
 check "file-size limit" 4 $?
+[ $(( ($(date +%s%N) - begin) / 1000000 )) -le 3700 ] || { echo "FAIL: the write failure was reported late"; failures=$((failures + 1)); }
 expect_text "write failure explained" "$work/err" "writing '$work/limit.wav' failed: File too large; 2 one-second blocks kept"
 header_matches "$work/limit.wav" || { echo "FAIL: the limited file's header"; failures=$((failures + 1)); }
 

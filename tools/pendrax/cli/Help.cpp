@@ -77,23 +77,24 @@ constexpr const char* kFlangeHelp =
 constexpr const char* kRecordHelp =
     "Usage: pendrax record [-D DEVICE] [--seconds N] OUT\n"
     "Record the audio input at 8000 Hz, mono, 16-bit into the WAV file OUT in\n"
-    "one-second blocks, until N seconds have passed, Ctrl-C or SIGTERM\n"
-    "(Ctrl-Break or closing the console on Windows), or no block has arrived for\n"
-    "3 s. The header is finished in every case; on a terminal a live line shows\n"
-    "the progress.\n"
+    "one-second blocks, until it holds N seconds of audio, Ctrl-C, SIGTERM or\n"
+    "SIGHUP (Ctrl-Break or closing the console on Windows), no block has arrived\n"
+    "for 3 s, or writing fails. The header is finished in every case, and OUT is\n"
+    "replaced only once capture runs. '-' as OUT (or a pipe) takes a WAV stream.\n"
+    "On a terminal a live line shows the seconds written and the level.\n"
     "\n"
     "Options:\n"
     "  -D, --device=DEVICE   the ALSA capture device (Linux; default:\n"
     "                        $PENDRAX_CAPTURE_DEVICE, else 'default')\n"
-    "  -d, --seconds=N       stop after N seconds (1 to " PENDRAX_TEXT(PENDRAX_MAX_BLOCKS) ")\n"
+    "  -d, --seconds=N       stop at exactly N seconds (1 to " PENDRAX_TEXT(PENDRAX_MAX_BLOCKS) ")\n"
     "  -h, --help            show this help\n"
     "      --                end of options\n"
     "\n"
     "Exit status: 0 recorded; 2 usage error; 4 stopped early: no audio arrived\n"
-    "for 3 s (the device stopped) or writing OUT failed, the blocks so far kept;\n"
-    "11 the capture device did not open; 12 the capture buffer was not queued;\n"
-    "13 capture did not start; 14 OUT could not be created; 15 a recording is\n"
-    "already in progress.\n";
+    "for 3 s (the device stopped), writing OUT failed, or the WAV size limit was\n"
+    "reached, the blocks so far kept; 11 the capture device did not open; 12 the\n"
+    "capture buffer was not queued; 13 capture did not start; 14 OUT could not be\n"
+    "created or written; 15 a recording is already in progress.\n";
 
 }  // namespace
 

@@ -10,7 +10,6 @@
 #include "cli/Messages.h"
 #include "cli/OptionScanner.h"
 #include "commands/Commands.h"
-#include "os/Probes.h"
 #include "os/Process.h"
 #include "record/Session.h"
 #include "record/StopPolicy.h"
@@ -31,22 +30,52 @@ bool ParseSeconds(const std::string& text, long& seconds) {
 
 const char* Plural(long count) { return count == 1 ? "" : "s"; }
 
-// The report once the recording has stopped; returns the exit status.
-int Report(const Arg& output, const RecordingSession::End& end) {
-    const char* name = output.text.c_str();
-    if (!end.stalled) {
-        std::fprintf(stderr, "pendrax: wrote %s (%d.0 s)\n", name, end.blocks);
-        return kExitSuccess;
+// The ALSA device the module opens: -D, else the environment's, else ALSA's default.
+std::string DeviceName(const std::string& given) {
+    if (!given.empty()) {
+        return given;
     }
-    const std::string reason = GrowthFailure(output, PENDRAX_BLOCK_BYTES);
-    if (reason.empty()) {
+    // Read before the recorder's thread exists.
+    const char* named = std::getenv("PENDRAX_CAPTURE_DEVICE");  // NOLINT(concurrency-mt-unsafe)
+    return named != nullptr && *named != '\0' ? named : "default";
+}
+
+// The report once the recording has stopped; returns the exit status.
+int Report(const RecordingSession& session, const RecordingSession::End& end) {
+    const std::string name = session.Target().Name();
+    const long blocks = end.blocks;
+    if (end.lost > 0.0) {
         std::fprintf(stderr,
-                     "pendrax: no audio arrived for %.0f s; the capture device stopped; "
-                     "%d one-second block%s kept in '%s'\n",
-                     StopPolicy::kStallSeconds, end.blocks, Plural(end.blocks), name);
+                     "pendrax: %.1f s of audio was lost while recording; the recording was held "
+                     "up (the host paused, or writing stalled) for longer than capture buffers\n",
+                     end.lost);
+    }
+    switch (end.ending) {
+        case RecordingSession::Ending::Asked:
+            std::fprintf(stderr, "pendrax: wrote %s (%ld.0 s)\n",
+                         session.Target().PlainName().c_str(), blocks);
+            return kExitSuccess;
+        case RecordingSession::Ending::Full:
+            std::fprintf(stderr,
+                         "pendrax: the recording reached the WAV size limit of 74 h 33 min; "
+                         "%ld one-second blocks kept in %s\n",
+                         blocks, name.c_str());
+            return kExitStoppedEarly;
+        case RecordingSession::Ending::Stalled:
+            std::fprintf(stderr,
+                         "pendrax: no audio arrived for %.0f s; the capture device stopped; "
+                         "%ld one-second block%s kept in %s\n",
+                         StopPolicy::kStallSeconds, blocks, Plural(blocks), name.c_str());
+            return kExitStoppedEarly;
+        case RecordingSession::Ending::WriteFailed: break;
+    }
+    if (session.Target().Streaming()) {
+        // What went out stays out: there is nothing to say was kept.
+        std::fprintf(stderr, "pendrax: writing %s failed: %s\n",
+                     end.failed.empty() ? name.c_str() : end.failed.c_str(), end.reason.c_str());
     } else {
-        std::fprintf(stderr, "pendrax: writing '%s' failed: %s; %d one-second block%s kept\n", name,
-                     reason.c_str(), end.blocks, Plural(end.blocks));
+        std::fprintf(stderr, "pendrax: writing %s failed: %s; %ld one-second block%s kept\n",
+                     name.c_str(), end.reason.c_str(), blocks, Plural(blocks));
     }
     return kExitStoppedEarly;
 }
@@ -87,23 +116,18 @@ int RunRecord(const Args& args) {
     if (output == nullptr) {
         return UsageError("record: missing OUT");
     }
-    if (output->text == "-") {
-        return UsageError(
-            "record: cannot write to standard output (the header is rewritten as "
-            "the file grows); name a file");
-    }
-    if (!output->valid) {
+    if (!output->valid && !IsStream(*output)) {
         return PathNotUtf8(*output, "choose another name");
     }
     if (deviceGiven && !SelectCaptureDevice(device)) {
         return UsageError("record: -D is not available here; the recorder uses the default input");
     }
     RecordingSession session(*output);
-    const int started = session.Start();
+    const int started = session.Start(DeviceName(device));
     if (started != kExitSuccess) {
         return started;
     }
-    return Report(*output, session.Run(seconds));
+    return Report(session, session.Run(seconds));
 }
 
 }  // namespace pendrax_host

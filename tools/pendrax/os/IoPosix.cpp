@@ -49,4 +49,21 @@ bool ReadFrom(int fd, unsigned char* bytes, std::size_t want, std::size_t& got,
 
 std::string LastError() { return ErrorText(errno); }
 
+bool WriteAtStart(int fd, const unsigned char* bytes, std::size_t count) {
+    off_t at = 0;
+    while (count > 0) {
+        const ssize_t put = ::pwrite(fd, bytes, count, at);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        bytes += put;
+        at += put;
+        count -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
 }  // namespace pendrax_host

@@ -16,4 +16,8 @@ bool WriteAll(int fd, const unsigned char* bytes, std::size_t count);
 bool ReadFrom(int fd, unsigned char* bytes, std::size_t want, std::size_t& got,
               std::string& reason);
 
+// Writes every byte at the start of the file, whatever its offset;
+// false when the write fails.
+bool WriteAtStart(int fd, const unsigned char* bytes, std::size_t count);
+
 }  // namespace pendrax_host

@@ -50,4 +50,17 @@ bool CopyAll(HANDLE from, HANDLE to, std::int64_t* copied, DWORD& error) {
 
 std::string LastError() { return ErrorText(GetLastError()); }
 
+bool WriteAllTo(HANDLE file, const unsigned char* bytes, std::size_t count) {
+    while (count > 0) {
+        DWORD put = 0;
+        const DWORD chunk = count > 1u << 20 ? 1u << 20 : static_cast<DWORD>(count);
+        if (!WriteFile(file, bytes, chunk, &put, nullptr) || put == 0) {
+            return false;
+        }
+        bytes += put;
+        count -= put;
+    }
+    return true;
+}
+
 }  // namespace pendrax_host

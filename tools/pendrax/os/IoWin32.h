@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -19,5 +20,8 @@ HANDLE Open(const Arg& path, DWORD access, DWORD disposition);
 // Copies `from` to its end into `to`, adding to *copied when given; false
 // with the error when a read or write fails. A closed pipe is the end.
 bool CopyAll(HANDLE from, HANDLE to, std::int64_t* copied, DWORD& error);
+
+// Writes every byte at the handle's position; false when a write fails.
+bool WriteAllTo(HANDLE file, const unsigned char* bytes, std::size_t count);
 
 }  // namespace pendrax_host

@@ -5,7 +5,7 @@
 
 namespace pendrax_host {
 
-// Ctrl-C, SIGTERM (Ctrl-Break and console close on Windows) set a flag
+// Ctrl-C, SIGTERM, SIGHUP (Ctrl-Break and console close on Windows) set a flag
 // instead of ending the process; StopDone tells a waiting console-close
 // handler that the file is finished.
 void InstallStopHandlers();

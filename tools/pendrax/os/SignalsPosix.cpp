@@ -22,6 +22,7 @@ void InstallStopHandlers() {
     action.sa_flags = 0;  // no restart: the wait wakes at once
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);  // the terminal closed: keep what was recorded
 }
 
 bool StopRequested() { return stopRequested != 0; }

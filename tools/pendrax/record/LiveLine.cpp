@@ -7,13 +7,31 @@
 
 namespace pendrax_host {
 
-LiveLine::LiveLine(std::string name) : name_(std::move(name)), live_(StderrIsTerminal()) {}
+LiveLine::LiveLine(std::string name, long seconds)
+    : name_(std::move(name)), seconds_(seconds), live_(StderrIsTerminal()) {}
 
-void LiveLine::Show(double elapsed, long written) const {
-    if (live_) {
-        std::fprintf(stderr, "\rrecording %s: %.1f s elapsed, %ld s written ", name_.c_str(),
-                     elapsed, written);
+std::string LiveLine::Text(const std::string& name, long written, long seconds,
+                           const std::string& level) {
+    std::string text = "recording " + name + ": " + std::to_string(written);
+    if (seconds > 0) {
+        text += " of " + std::to_string(seconds);
     }
+    text += " s";
+    if (!level.empty()) {
+        text += ", " + level;
+    }
+    return text;
+}
+
+void LiveLine::Show(long written) {
+    if (!live_) {
+        return;
+    }
+    const std::string text = Text(name_, written, seconds_, level_);
+    // Spaces over whatever a longer line before left.
+    const std::size_t pad = shown_ > text.size() ? shown_ - text.size() : 0;
+    std::fprintf(stderr, "\r%s%*s", text.c_str(), static_cast<int>(pad), "");
+    shown_ = text.size();
 }
 
 void LiveLine::End() const {

@@ -1,6 +1,5 @@
 #include "record/Session.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -10,79 +9,137 @@
 #include "os/Process.h"
 #include "os/Signals.h"
 #include "record/LiveLine.h"
+#include "record/Meter.h"
 #include "record/StopPolicy.h"
 
 namespace pendrax_host {
 namespace {
 
-const char* StartFailure(int code) {
+std::string StartFailure(int code, const std::string& device) {
     switch (code) {
         case PENDRAX_RECORDER_DEVICE_OPEN_FAILED:
-            return "the capture device did not open (is there an audio input? "
-                   "-D or PENDRAX_CAPTURE_DEVICE names another ALSA device)";
+#if defined(_WIN32)
+            // winmm opens the default input; there is no device to name.
+            (void)device;
+            return "the default audio input did not open (is there one, and may programs use "
+                   "it?)";
+#else
+            return "the capture device '" + device +
+                   "' did not open (is there an audio input? -D or PENDRAX_CAPTURE_DEVICE "
+                   "names another ALSA device)";
+#endif
         case PENDRAX_RECORDER_QUEUE_FAILED: return "the capture buffer could not be queued";
         case PENDRAX_RECORDER_START_FAILED: return "capture did not start";
+        case PENDRAX_RECORDER_FILE_FAILED: return "the module could not create its file";
         case PENDRAX_RECORDER_BUSY: return "a recording is already in progress";
         default: return "unknown failure";
     }
 }
 
-long BlocksIn(const Arg& path) {
-    const std::int64_t size = FileSize(path);
-    return size < PENDRAX_WAV_HEADER_BYTES
-               ? 0
-               : static_cast<long>((size - PENDRAX_WAV_HEADER_BYTES) / PENDRAX_BLOCK_BYTES);
+double SecondsSince(std::chrono::steady_clock::time_point begin) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
 }
 
 }  // namespace
 
-int RecordingSession::Start() {
+int RecordingSession::Start(const std::string& device) {
+    const int prepared = target_.Prepare();
+    if (prepared != kExitSuccess) {
+        return prepared;
+    }
     InstallStopHandlers();
-    // Timed from before the start: capture begins a little after it, so N
-    // seconds later the file holds N blocks, the last one ending in silence.
     begin_ = std::chrono::steady_clock::now();
-    const int started = SoundRecorderStart(output_.wide.c_str());
-    if (started == PENDRAX_SUCCESS) {
+    const int started = SoundRecorderStart(target_.ModuleFile().wide.c_str());
+    std::string reason;
+    if (started == PENDRAX_SUCCESS && target_.Started(reason)) {
         return kExitSuccess;
     }
-    const char* name = output_.text.c_str();
-    if (started == PENDRAX_RECORDER_FILE_FAILED) {
-        const std::string reason = WriteOpenFailure(output_);
-        std::fprintf(stderr, "pendrax: cannot create '%s': %s\n", name,
-                     reason.empty() ? "the module could not create it" : reason.c_str());
+    if (started == PENDRAX_SUCCESS) {
+        std::fprintf(stderr, "pendrax: cannot create %s: %s\n", target_.Name().c_str(),
+                     reason.c_str());
     } else {
-        std::fprintf(stderr, "pendrax: recording into '%s' failed: %s\n", name,
-                     StartFailure(started));
+        std::fprintf(stderr, "pendrax: recording into %s failed: %s\n", target_.Name().c_str(),
+                     StartFailure(started, device).c_str());
     }
-    // Finishes the empty file a device failure leaves; does nothing otherwise.
+    // Finishes what a failed start leaves open, then removes its file.
     SoundRecorderStop();
     StopDone();
-    return kExitStartFailedBase + started;
+    target_.Abandon();
+    return kExitStartFailedBase +
+           (started == PENDRAX_SUCCESS ? PENDRAX_RECORDER_FILE_FAILED : started);
 }
 
 RecordingSession::End RecordingSession::Run(long seconds) {
-    const LiveLine line(output_.text);
+    LiveLine line(target_.Name(), seconds);
     StopPolicy policy(seconds);
     End end;
+    const long limit = seconds > 0 ? seconds : PENDRAX_MAX_BLOCKS;
+    long shown = 0;
+    unsigned char block[PENDRAX_BLOCK_BYTES];
     for (;;) {
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin_).count();
-        const long written = BlocksIn(output_);
-        line.Show(elapsed, written);
+        const double elapsed = SecondsSince(begin_);
+        const long written = target_.Blocks();
+        if (!target_.Pump(written < limit ? written : limit, end.reason)) {
+            end.ending = Ending::WriteFailed;
+            break;
+        }
+        // The level of the latest second the file gained.
+        if (written > shown && target_.ReadBlock(written - 1, block)) {
+            line.Level(PeakText(block, sizeof block));
+        }
+        shown = written;
+        line.Show(written < limit ? written : limit);
         if (StopRequested()) {
             break;
         }
         const StopPolicy::Verdict verdict = policy.Check(elapsed, written);
-        if (verdict != StopPolicy::Verdict::Continue) {
-            end.stalled = verdict == StopPolicy::Verdict::Stalled;
+        if (verdict == StopPolicy::Verdict::Full) {
+            end.ending = Ending::Full;
             break;
         }
-        SleepMilliseconds(policy.WaitMilliseconds(elapsed));
+        if (verdict == StopPolicy::Verdict::Done) {
+            break;
+        }
+        // A late block, with no room for it or past a size limit, is a
+        // failed write: say so now rather than when the stall is certain.
+        if (policy.Overdue() || verdict == StopPolicy::Verdict::Stalled) {
+            end.reason = GrowthFailure(target_.Recording(), PENDRAX_BLOCK_BYTES);
+        }
+        if (!end.reason.empty()) {
+            end.ending = Ending::WriteFailed;
+            if (target_.Streaming()) {
+                end.failed = "the temporary file '" + target_.Recording().text + "'";
+            }
+            break;
+        }
+        if (verdict == StopPolicy::Verdict::Stalled) {
+            end.ending = Ending::Stalled;
+            break;
+        }
+        SleepMilliseconds(policy.WaitMilliseconds(elapsed, written));
     }
-    end.blocks = SoundRecorderStop();
-    StopDone();
+    end.lost = policy.LostSeconds();
+    Stop(limit, end);
     line.End();
     return end;
+}
+
+void RecordingSession::Stop(long keep, End& end) {
+    const long blocks = SoundRecorderStop();
+    end.blocks = blocks < keep ? blocks : keep;
+    std::string reason;
+    // The second in progress at the stop is kept, up to the asked length.
+    if (!target_.Pump(end.blocks, reason) && end.reason.empty()) {
+        end.ending = Ending::WriteFailed;
+        end.reason = reason;
+    }
+    if (!target_.Finish(end.blocks, blocks, reason) && end.reason.empty()) {
+        end.ending = Ending::WriteFailed;
+        end.reason = reason;
+    }
+    // Only now may a closing console end the process: on Windows the
+    // recording has just been moved into place.
+    StopDone();
 }
 
 }  // namespace pendrax_host
