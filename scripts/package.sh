@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The packages for ./run package (sourced by it; uses its ROOT, BUILD_ROOT,
 # JOBS, say, need, build_windows): a .deb from a tree built with Debian's
 # flags for /usr, and one zip per Windows architecture, all checked before
