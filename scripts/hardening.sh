@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sanitizer trees, fuzzers and static checks for ./run (sourced by it; uses
 # its ROOT, BUILD_ROOT, WERROR, JOBS, say and need).
 

@@ -1,27 +1,19 @@
+# shellcheck shell=bash
 # The packages for ./run package (sourced by it; uses its ROOT, BUILD_ROOT,
-# JOBS, say, need, build_windows): a .deb from a tree built with Debian's
-# flags for /usr, and one zip per Windows architecture, all checked before
-# they land in $BUILD_ROOT/packages.
+# JOBS, say, need, need_build_tools, build_windows): the Debian packages
+# from debian/, and one zip per Windows architecture, all checked before they
+# land in $BUILD_ROOT/packages.
+
+DEB_PACKAGES=(libpendraxwavflanger1 libpendraxwavflanger-dev pendrax)
 
 cmd_package() {
     need_build_tools
-    need dpkg-dev fakeroot lintian python3
-    local packages=$BUILD_ROOT/packages tree=$BUILD_ROOT/package-deb
-    mkdir -p "$packages"
-    say "building the Debian package"
-    # Debian's hardening flags; the None build type adds nothing to them.
-    local cppflags
-    cppflags=$(dpkg-buildflags --get CPPFLAGS)
-    CFLAGS="$(dpkg-buildflags --get CFLAGS) $cppflags" CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $cppflags" \
-        LDFLAGS=$(dpkg-buildflags --get LDFLAGS) \
-        cmake -S "$ROOT" -B "$tree" -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
-        -DPENDRAX_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$tree" -j "$JOBS"
-    (cd "$tree" && cpack -G DEB -B "$packages" >/dev/null)
-    rm -rf "$packages/_CPack_Packages"
-    local deb
-    deb=$(ls "$packages"/*.deb)
-    check_deb "$deb"
+    # dpkg-buildpackage insists on build-essential besides debian/control's list.
+    need build-essential dpkg-dev debhelper fakeroot lintian python3
+    local packages=$BUILD_ROOT/packages
+    rm -rf "$packages" && mkdir -p "$packages"
+    build_debs "$packages"
+    check_debs "$packages"
 
     build_windows
     local arch zip
@@ -36,40 +28,106 @@ cmd_package() {
     ls -l "$packages"
 }
 
-# What the .deb holds, lintian's verdict, and a C consumer built through
-# pkg-config against its extracted files.
-check_deb() {
-    local deb=$1 root=$BUILD_ROOT/package-check
-    local triplet
-    triplet=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
-    dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}'
-    local expected
-    for expected in "./usr/lib/$triplet/libPendraxWAVFlanger.so.1 -> libPendraxWAVFlanger.so.1.0.0" \
-        "./usr/lib/$triplet/libPendraxWAVFlanger.so -> libPendraxWAVFlanger.so.1" \
-        "./usr/lib/$triplet/libPendraxWAVFlanger.so.1.0.0" ./usr/include/PendraxWAVFlanger.h \
-        "./usr/lib/$triplet/pkgconfig/PendraxWAVFlanger.pc" \
-        "./usr/lib/$triplet/cmake/PendraxWAVFlanger/PendraxWAVFlangerConfig.cmake" ./usr/bin/pendrax \
-        ./usr/share/man/man1/pendrax.1.gz ./usr/share/doc/pendraxwavflanger/copyright; do
-        dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}' | grep -qxF -- "$expected" ||
-            { echo "package: $expected is missing from $deb" >&2; return 1; }
-    done
-    say "lintian"
-    local report
-    report=$(lintian --tag-display-limit 0 "$deb" 2>&1) || true
-    echo "${report:-lintian: no tags}"
-    if echo "$report" | grep -q '^E:'; then
-        echo "package: lintian reports errors" >&2
+# dpkg-buildpackage writes beside the source and leaves build files in
+# debian/, so it works on a copy of the checkout's files (what git would
+# commit: no build trees, nothing ignored) in $BUILD_ROOT/package-deb.
+build_debs() { # packages directory
+    local work=$BUILD_ROOT/package-deb version
+    version=$(dpkg-parsechangelog -l "$ROOT/debian/changelog" -S Version)
+    local source=$work/pendraxwavflanger-$version
+    say "building the Debian packages (dpkg-buildpackage)"
+    rm -rf "$work" && mkdir -p "$source"
+    local excludes=(--exclude=./build)
+    case $BUILD_ROOT in "$ROOT"/*) excludes+=("--exclude=./${BUILD_ROOT#"$ROOT"/}") ;; esac
+    tar -C "$ROOT" --exclude-vcs --exclude-vcs-ignores "${excludes[@]}" -cf - . | tar -C "$source" -xf -
+    # The source package too, so lintian checks debian/ itself.
+    (cd "$work" && dpkg-source -b "$source" >/dev/null)
+    (cd "$source" && PENDRAX_WERROR=$WERROR DEB_BUILD_OPTIONS="parallel=$JOBS" \
+        dpkg-buildpackage -us -uc -b >"$work/build.log" 2>&1) || {
+        tail -n 40 "$work/build.log" >&2
+        echo "package: dpkg-buildpackage failed; its log is $work/build.log" >&2
         return 1
-    fi
-    say "a consumer against the extracted package"
-    rm -rf "$root"
-    dpkg-deb -x "$deb" "$root"
-    local pc=$root/usr/lib/$triplet/pkgconfig
-    # shellcheck disable=SC2046
-    cc -std=c11 -Wall -Werror "$ROOT/tests/install/consumer/consumer.c" \
-        $(PKG_CONFIG_PATH=$pc pkg-config --cflags --libs PendraxWAVFlanger) -o "$root/consumer"
-    (cd "$root" && LD_LIBRARY_PATH=$root/usr/lib/$triplet ./consumer)
-    LD_LIBRARY_PATH=$root/usr/lib/$triplet "$root/usr/bin/pendrax" --version
+    }
+    mv "$work"/*.deb "$1/"
+}
+
+# What each package holds, lintian's verdict (any error or warning fails),
+# and the autopkgtest: a C consumer built through pkg-config against the
+# installed -dev package, and the installed pendrax flanging a file.
+check_debs() { # packages directory
+    local triplet package deb
+    triplet=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+    declare -A expected=(
+        [libpendraxwavflanger1]="./usr/lib/$triplet/libPendraxWAVFlanger.so.1 -> libPendraxWAVFlanger.so.1.0.0
+./usr/lib/$triplet/libPendraxWAVFlanger.so.1.0.0
+./usr/share/doc/libpendraxwavflanger1/copyright"
+        [libpendraxwavflanger-dev]="./usr/include/PendraxWAVFlanger.h
+./usr/lib/$triplet/libPendraxWAVFlanger.so -> libPendraxWAVFlanger.so.1
+./usr/lib/$triplet/pkgconfig/PendraxWAVFlanger.pc
+./usr/lib/$triplet/cmake/PendraxWAVFlanger/PendraxWAVFlangerConfig.cmake
+./usr/share/doc/libpendraxwavflanger-dev/copyright"
+        [pendrax]="./usr/bin/pendrax
+./usr/share/man/man1/pendrax.1.gz
+./usr/share/doc/pendrax/copyright")
+    local debs=()
+    for package in "${DEB_PACKAGES[@]}"; do
+        deb=$(ls "$1/${package}"_*.deb)
+        debs+=("$deb")
+        echo "$(basename "$deb"):"
+        local contents line
+        contents=$(dpkg-deb -c "$deb" | awk '{print $6 ($7 ? " " $7 " " $8 : "")}')
+        awk '{print "  " $0}' <<<"$contents"
+        while IFS= read -r line; do
+            grep -qxF -- "$line" <<<"$contents" || { echo "package: $line is missing from $deb" >&2; return 1; }
+        done <<<"${expected[$package]}"
+    done
+
+    say "lintian"
+    local work=$BUILD_ROOT/package-deb
+    local report status=0
+    report=$(lintian -I --pedantic --tag-display-limit 0 --fail-on error,warning \
+        "$work"/*.dsc "$1"/*.deb 2>&1) || status=$?
+    report=$(grep -v '^running with root privileges' <<<"$report" || true)
+    echo "${report:-lintian: no tags}"
+    [ "$status" = 0 ] || { echo "package: lintian reports errors or warnings" >&2; return 1; }
+
+    run_autopkgtests "$work/pendraxwavflanger-"*/ "${debs[@]}"
+}
+
+# Runs debian/tests the way autopkgtest's null runner would: the packages
+# installed on this machine, each test from the source tree with its own
+# scratch folder; then removes what it installed. The runner itself ends by
+# refreshing every package list and fails when the mirror lacks one index,
+# so it is not used here.
+run_autopkgtests() { # source tree, debs...
+    local source=$1 package test status=0 installed=() added=()
+    shift
+    say "autopkgtest (debian/tests), with the packages installed on this machine"
+    for package in "${DEB_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' &&
+            installed+=("$package")
+    done
+    # The tests' other dependencies (a C compiler, pkg-config, python3) are
+    # among the build tools.
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@" >/dev/null ||
+        status=1
+    [ "$status" = 0 ] && for test in $(sed -n 's/^Tests: *//p' "$source/debian/tests/control" | tr ',' ' '); do
+        local scratch
+        scratch=$(mktemp -d)
+        if (cd "$source" && AUTOPKGTEST_TMP=$scratch "debian/tests/$test"); then
+            echo "autopkgtest $test: PASS"
+        else
+            echo "autopkgtest $test: FAIL" >&2
+            status=1
+        fi
+        rm -rf "$scratch"
+    done
+    # Leave the machine as it was.
+    for package in "${DEB_PACKAGES[@]}"; do
+        [[ " ${installed[*]} " == *" $package "* ]] || added+=("$package")
+    done
+    [ ${#added[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive apt-get purge -y -q "${added[@]}" >/dev/null
+    return "$status"
 }
 
 check_zip() {
@@ -78,7 +136,7 @@ import sys, zipfile
 names = zipfile.ZipFile(sys.argv[1]).namelist()
 print("\n".join(names))
 wanted = ["bin/PendraxWAVFlanger.dll", "bin/pendrax.exe", "lib/libPendraxWAVFlanger.dll.a",
-          "lib/PendraxWAVFlanger.def", "include/PendraxWAVFlanger.h", "README.md"]
+          "lib/PendraxWAVFlanger.def", "include/PendraxWAVFlanger.h", "README.md", "LICENSE"]
 missing = [w for w in wanted if not any(n.endswith("/" + w) for n in names)]
 if missing:
     sys.exit(f"package: {', '.join(missing)} missing from {sys.argv[1]}")

@@ -1,7 +1,8 @@
+# shellcheck shell=bash
 # The Windows DLL for ./run (sourced by it; uses its ROOT, BUILD_ROOT,
-# WERROR, JOBS, say, need and apt_update): cross-builds for x86_64 and i686.
-# The native tree runs their checks under Wine once it is configured with
-# -DPENDRAX_WINDOWS_BUILD_ROOT.
+# WERROR, JOBS, say, need, need_build_tools and apt_update): cross-builds for
+# x86_64 and i686. The native tree runs their checks under Wine once it is
+# configured with -DPENDRAX_WINDOWS_BUILD_ROOT.
 
 WINDOWS_ARCHES=(x86_64 i686)
 
@@ -17,6 +18,8 @@ need_windows_tools() {
 
 # Cross-builds the DLL and the Windows test host in $BUILD_ROOT/mingw-ARCH.
 build_windows() {
+    # cmake comes with the native tools; on a fresh machine this may run first.
+    need_build_tools
     need_windows_tools
     local arch
     for arch in "${WINDOWS_ARCHES[@]}"; do
