@@ -17,6 +17,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <cerrno>
 #include <cstdarg>
@@ -163,9 +164,14 @@ class AlsaDevice final : public Device {
         if (available < 0) {
             return Recover(static_cast<int>(available));
         }
+        // No more than was there on entry: a source that always has more
+        // (ALSA's null device) must not keep the thread from its commands.
+        auto left = static_cast<snd_pcm_uframes_t>(available);
         char bytes[kReadBytes];
-        for (;;) {
-            const snd_pcm_sframes_t got = snd_pcm_readi(pcm, bytes, sizeof bytes / frameBytes);
+        while (left > 0) {
+            const snd_pcm_uframes_t want =
+                std::min<snd_pcm_uframes_t>(left, sizeof bytes / frameBytes);
+            const snd_pcm_sframes_t got = snd_pcm_readi(pcm, bytes, want);
             if (got == -EAGAIN || got == 0) {
                 return true;
             }
@@ -174,7 +180,9 @@ class AlsaDevice final : public Device {
             }
             recoveries = 0;
             Capture(bytes, static_cast<std::size_t>(got) * frameBytes);
+            left -= static_cast<snd_pcm_uframes_t>(got);
         }
+        return true;
     }
 
     // An overrun or a suspend: go on, unless going on brings no audio time
