@@ -75,7 +75,7 @@ constexpr const char* kFlangeHelp =
     "SIGHUP, Ctrl-C, SIGTERM (OUT removed); 141 standard output closed early.\n";
 
 constexpr const char* kRecordHelp =
-    "Usage: pendrax record [-D DEVICE] [--seconds N] OUT\n"
+    "Usage: pendrax record [-q] [-D DEVICE] [--seconds N] OUT\n"
     "Record the audio input at 8000 Hz, mono, 16-bit into the WAV file OUT in\n"
     "one-second blocks, until it holds N seconds of audio, Ctrl-C, SIGTERM or\n"
     "SIGHUP (Ctrl-Break or closing the console on Windows), no block has arrived\n"
@@ -87,14 +87,16 @@ constexpr const char* kRecordHelp =
     "  -D, --device=DEVICE   the ALSA capture device (Linux; default:\n"
     "                        $PENDRAX_CAPTURE_DEVICE, else 'default')\n"
     "  -d, --seconds=N       stop at exactly N seconds (1 to " PENDRAX_TEXT(PENDRAX_MAX_BLOCKS) ")\n"
+    "  -q, --quiet           no live line and no success line\n"
     "  -h, --help            show this help\n"
     "      --                end of options\n"
     "\n"
     "Exit status: 0 recorded; 2 usage error; 4 stopped early: no audio arrived\n"
-    "for 3 s (the device stopped), writing OUT failed, or the WAV size limit was\n"
-    "reached, the blocks so far kept; 11 the capture device did not open; 12 the\n"
-    "capture buffer was not queued; 13 capture did not start; 14 OUT could not be\n"
-    "created or written; 15 a recording is already in progress.\n";
+    "for 3 s (the device stopped, or writing stalled), writing OUT failed, or the\n"
+    "WAV size limit was reached, the blocks so far kept; 11 the capture device\n"
+    "did not open; 12 the capture buffer was not queued; 13 capture did not\n"
+    "start; 14 OUT could not be created or written; 15 a recording is already in\n"
+    "progress.\n";
 
 }  // namespace
 

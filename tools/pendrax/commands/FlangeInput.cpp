@@ -68,7 +68,7 @@ int PrepareInput(const Arg& input, bool force, StreamSource& source, FlangeInput
         WarnOtherRate(input, in.stream, check.sampleRate);
     }
     if (!sizes.found.empty()) {
-        std::fprintf(stderr, "pendrax: warning: %s: %s; the output's header is mended\n",
+        Say("pendrax: warning: %s: %s; the output's header is mended\n",
                      InputName(input).c_str(), sizes.found.c_str());
     }
     if (in.stream) {
@@ -95,7 +95,7 @@ int PrepareInput(const Arg& input, bool force, StreamSource& source, FlangeInput
 
 void WarnStreamEnd(const Arg& input, const FlangeInput& in, const StreamFeed::Result& fed) {
     if (in.limit >= 0 && fed.passed < in.limit) {
-        std::fprintf(stderr,
+        Say(
                      "pendrax: warning: %s: its header gives %lld bytes of samples, but it held "
                      "only %lld: it was cut short\n",
                      InputName(input).c_str(), static_cast<long long>(in.limit - kHeader),

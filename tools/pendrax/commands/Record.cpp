@@ -13,6 +13,7 @@
 #include "os/Process.h"
 #include "record/Session.h"
 #include "record/StopPolicy.h"
+#include "os/Console.h"
 
 namespace pendrax_host {
 namespace {
@@ -27,6 +28,11 @@ bool ParseSeconds(const std::string& text, long& seconds) {
     seconds = value;
     return true;
 }
+
+// How far the blocks kept may fall short of the time before a stall's stop
+// when only the file stood still: the start's latency and the last block's
+// silent tail.
+constexpr double kStallSlack = 1.5;
 
 const char* Plural(long count) { return count == 1 ? "" : "s"; }
 
@@ -45,36 +51,47 @@ int Report(const RecordingSession& session, const RecordingSession::End& end) {
     const std::string name = session.Target().Name();
     const long blocks = end.blocks;
     if (end.lost > 0.0) {
-        std::fprintf(stderr,
+        Say(
                      "pendrax: %.1f s of audio was lost while recording; the recording was held "
                      "up (the host paused, or writing stalled) for longer than capture buffers\n",
                      end.lost);
     }
     switch (end.ending) {
         case RecordingSession::Ending::Asked:
-            std::fprintf(stderr, "pendrax: wrote %s (%ld.0 s)\n",
+            if (Quiet()) {
+                return kExitSuccess;
+            }
+            Say("pendrax: wrote %s (%ld.0 s)\n",
                          session.Target().PlainName().c_str(), blocks);
             return kExitSuccess;
         case RecordingSession::Ending::Full:
-            std::fprintf(stderr,
+            Say(
                          "pendrax: the recording reached the WAV size limit of 74 h 33 min; "
                          "%ld one-second blocks kept in %s\n",
                          blocks, name.c_str());
             return kExitStoppedEarly;
         case RecordingSession::Ending::Stalled:
-            std::fprintf(stderr,
-                         "pendrax: no audio arrived for %.0f s; the capture device stopped; "
-                         "%ld one-second block%s kept in %s\n",
-                         StopPolicy::kStallSeconds, blocks, Plural(blocks), name.c_str());
+            // The module captures on while its write is held up, and the stop
+            // writes all of it: blocks that cover the time before the stop
+            // mean the file, not the device, stood still.
+            if (static_cast<double>(blocks) + kStallSlack >= end.stalledAt) {
+                Say("pendrax: writing %s stalled for %.0f s; recording stopped with every "
+                    "second captured kept: %ld one-second block%s\n",
+                    name.c_str(), StopPolicy::kStallSeconds, blocks, Plural(blocks));
+            } else {
+                Say("pendrax: no audio arrived for %.0f s; the capture device stopped; "
+                    "%ld one-second block%s kept in %s\n",
+                    StopPolicy::kStallSeconds, blocks, Plural(blocks), name.c_str());
+            }
             return kExitStoppedEarly;
         case RecordingSession::Ending::WriteFailed: break;
     }
     if (session.Target().Streaming()) {
         // What went out stays out: there is nothing to say was kept.
-        std::fprintf(stderr, "pendrax: writing %s failed: %s\n",
+        Say("pendrax: writing %s failed: %s\n",
                      end.failed.empty() ? name.c_str() : end.failed.c_str(), end.reason.c_str());
     } else {
-        std::fprintf(stderr, "pendrax: writing %s failed: %s; %ld one-second block%s kept\n",
+        Say("pendrax: writing %s failed: %s; %ld one-second block%s kept\n",
                      name.c_str(), end.reason.c_str(), blocks, Plural(blocks));
     }
     return kExitStoppedEarly;
@@ -87,14 +104,19 @@ int RunRecord(const Args& args) {
     long seconds = 0;
     std::string device;
     bool deviceGiven = false;
-    OptionScanner scan(args, {"--device", "--help", "--seconds"});
+    OptionScanner scan(args, {"--device", "--help", "--quiet", "--seconds"});
     while (scan.Next()) {
         std::string value;
         if (scan.Is("-h", "--help")) {
             PrintHelp("record", stdout);
             return kExitSuccess;
         }
-        if (scan.Is("-d", "--seconds")) {
+        if (!scan.Problem().empty()) {
+            return UsageError("record: " + scan.Problem());
+        }
+        if (scan.Name() == "-q" || scan.Is(nullptr, "--quiet")) {
+            SetQuiet(true);
+        } else if (scan.Is("-d", "--seconds")) {
             if (!scan.TakeValue(value) || !ParseSeconds(value, seconds)) {
                 return UsageError("record: --seconds needs a whole number from 1 to " +
                                   std::to_string(PENDRAX_MAX_BLOCKS));

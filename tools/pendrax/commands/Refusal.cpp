@@ -76,7 +76,7 @@ int Refuse(const Arg& input, bool stream, const std::string& found, const std::s
 }
 
 void WarnOtherRate(const Arg& input, bool stream, unsigned sampleRate) {
-    std::fprintf(stderr,
+    Say(
                  "pendrax: warning: %s is at %u Hz; the flanger's sweep assumes %d Hz, "
                  "so it runs %.2f times as fast\n"
                  "pendrax: to flange it at %d Hz, convert it first: %s\n",

@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <utility>
 
+#include "cli/Messages.h"
+#include "os/Console.h"
 #include "os/StdStreams.h"
 
 namespace pendrax_host {
 
 LiveLine::LiveLine(std::string name, long seconds)
-    : name_(std::move(name)), seconds_(seconds), live_(StderrIsTerminal()) {}
+    : name_(std::move(name)), seconds_(seconds), live_(StderrIsTerminal() && !Quiet()) {}
 
 std::string LiveLine::Text(const std::string& name, long written, long seconds,
                            const std::string& level) {
@@ -30,13 +32,13 @@ void LiveLine::Show(long written) {
     const std::string text = Text(name_, written, seconds_, level_);
     // Spaces over whatever a longer line before left.
     const std::size_t pad = shown_ > text.size() ? shown_ - text.size() : 0;
-    std::fprintf(stderr, "\r%s%*s", text.c_str(), static_cast<int>(pad), "");
+    WriteText(stderr, "\r" + text + std::string(pad, ' '));
     shown_ = text.size();
 }
 
 void LiveLine::End() const {
     if (live_) {
-        std::fputs("\n", stderr);
+        WriteText(stderr, "\n");
     }
 }
 

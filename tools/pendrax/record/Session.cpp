@@ -11,6 +11,7 @@
 #include "record/LiveLine.h"
 #include "record/Meter.h"
 #include "record/StopPolicy.h"
+#include "os/Console.h"
 
 namespace pendrax_host {
 namespace {
@@ -55,10 +56,10 @@ int RecordingSession::Start(const std::string& device) {
         return kExitSuccess;
     }
     if (started == PENDRAX_SUCCESS) {
-        std::fprintf(stderr, "pendrax: cannot create %s: %s\n", target_.Name().c_str(),
+        Say("pendrax: cannot create %s: %s\n", target_.Name().c_str(),
                      reason.c_str());
     } else {
-        std::fprintf(stderr, "pendrax: recording into %s failed: %s\n", target_.Name().c_str(),
+        Say("pendrax: recording into %s failed: %s\n", target_.Name().c_str(),
                      StartFailure(started, device).c_str());
     }
     // Finishes what a failed start leaves open, then removes its file.
@@ -114,6 +115,7 @@ RecordingSession::End RecordingSession::Run(long seconds) {
         }
         if (verdict == StopPolicy::Verdict::Stalled) {
             end.ending = Ending::Stalled;
+            end.stalledAt = elapsed;
             break;
         }
         SleepMilliseconds(policy.WaitMilliseconds(elapsed, written));

@@ -25,6 +25,7 @@ public:
         std::string reason;  // why writing failed
         std::string failed;  // the file that failed, when not OUT
         double lost = 0.0;   // seconds of audio lost in a pause or a stall
+        double stalledAt = 0.0;  // seconds from the start to a stall's stop
     };
 
     explicit RecordingSession(const Arg& output) : target_(output) {}

@@ -5,6 +5,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/Messages.h"
 #include "record/WavStream.h"
+#include "os/Console.h"
 
 namespace pendrax_host {
 namespace {
@@ -15,7 +16,7 @@ constexpr std::int64_t kBlockBytes = PENDRAX_BLOCK_BYTES;
 std::int64_t OffsetOf(long block) { return kHeaderBytes + block * kBlockBytes; }
 
 int CannotCreate(const std::string& name, const std::string& reason) {
-    std::fprintf(stderr, "pendrax: cannot create %s: %s\n", name.c_str(), reason.c_str());
+    Say("pendrax: cannot create %s: %s\n", name.c_str(), reason.c_str());
     return kExitStartFailedBase + PENDRAX_RECORDER_FILE_FAILED;
 }
 
@@ -35,7 +36,7 @@ int RecordingTarget::Prepare() {
             return CannotCreate(Name(), reason);
         }
         if (!sink_.Write(header, sizeof header, reason)) {
-            std::fprintf(stderr, "pendrax: writing %s failed: %s\n", Name().c_str(),
+            Say("pendrax: writing %s failed: %s\n", Name().c_str(),
                          reason.c_str());
             return kExitStartFailedBase + PENDRAX_RECORDER_FILE_FAILED;
         }
