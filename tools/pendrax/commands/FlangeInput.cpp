@@ -68,8 +68,8 @@ int PrepareInput(const Arg& input, bool force, StreamSource& source, FlangeInput
         WarnOtherRate(input, in.stream, check.sampleRate);
     }
     if (!sizes.found.empty()) {
-        Say("pendrax: warning: %s: %s; the output's header is mended\n",
-                     InputName(input).c_str(), sizes.found.c_str());
+        Say("pendrax: warning: %s: %s; the output's header is mended\n", InputName(input).c_str(),
+            sizes.found.c_str());
     }
     if (in.stream) {
         // The data chunk's end is the feed's: what follows is kept out.
@@ -95,13 +95,12 @@ int PrepareInput(const Arg& input, bool force, StreamSource& source, FlangeInput
 
 void WarnStreamEnd(const Arg& input, const FlangeInput& in, const StreamFeed::Result& fed) {
     if (in.limit >= 0 && fed.passed < in.limit) {
-        Say(
-                     "pendrax: warning: %s: its header gives %lld bytes of samples, but it held "
-                     "only %lld: it was cut short\n",
-                     InputName(input).c_str(), static_cast<long long>(in.limit - kHeader),
-                     static_cast<long long>(fed.passed > static_cast<std::int64_t>(kHeader)
-                                                ? fed.passed - static_cast<std::int64_t>(kHeader)
-                                                : 0));
+        Say("pendrax: warning: %s: its header gives %lld bytes of samples, but it held "
+            "only %lld: it was cut short\n",
+            InputName(input).c_str(), static_cast<long long>(in.limit - kHeader),
+            static_cast<long long>(fed.passed > static_cast<std::int64_t>(kHeader)
+                                       ? fed.passed - static_cast<std::int64_t>(kHeader)
+                                       : 0));
     }
     if (fed.leftOut > 0) {
         Say("pendrax: warning: %s: %s after the data was left out\n", InputName(input).c_str(),

@@ -10,10 +10,10 @@
 #include "cli/Messages.h"
 #include "cli/OptionScanner.h"
 #include "commands/Commands.h"
+#include "os/Console.h"
 #include "os/Process.h"
 #include "record/Session.h"
 #include "record/StopPolicy.h"
-#include "os/Console.h"
 
 namespace pendrax_host {
 namespace {
@@ -51,24 +51,21 @@ int Report(const RecordingSession& session, const RecordingSession::End& end) {
     const std::string name = session.Target().Name();
     const long blocks = end.blocks;
     if (end.lost > 0.0) {
-        Say(
-                     "pendrax: %.1f s of audio was lost while recording; the recording was held "
-                     "up (the host paused, or writing stalled) for longer than capture buffers\n",
-                     end.lost);
+        Say("pendrax: %.1f s of audio was lost while recording; the recording was held "
+            "up (the host paused, or writing stalled) for longer than capture buffers\n",
+            end.lost);
     }
     switch (end.ending) {
         case RecordingSession::Ending::Asked:
             if (Quiet()) {
                 return kExitSuccess;
             }
-            Say("pendrax: wrote %s (%ld.0 s)\n",
-                         session.Target().PlainName().c_str(), blocks);
+            Say("pendrax: wrote %s (%ld.0 s)\n", session.Target().PlainName().c_str(), blocks);
             return kExitSuccess;
         case RecordingSession::Ending::Full:
-            Say(
-                         "pendrax: the recording reached the WAV size limit of 74 h 33 min; "
-                         "%ld one-second blocks kept in %s\n",
-                         blocks, name.c_str());
+            Say("pendrax: the recording reached the WAV size limit of 74 h 33 min; "
+                "%ld one-second blocks kept in %s\n",
+                blocks, name.c_str());
             return kExitStoppedEarly;
         case RecordingSession::Ending::Stalled:
             // The module captures on while its write is held up, and the stop
@@ -89,10 +86,10 @@ int Report(const RecordingSession& session, const RecordingSession::End& end) {
     if (session.Target().Streaming()) {
         // What went out stays out: there is nothing to say was kept.
         Say("pendrax: writing %s failed: %s\n",
-                     end.failed.empty() ? name.c_str() : end.failed.c_str(), end.reason.c_str());
+            end.failed.empty() ? name.c_str() : end.failed.c_str(), end.reason.c_str());
     } else {
-        Say("pendrax: writing %s failed: %s; %ld one-second block%s kept\n",
-                     name.c_str(), end.reason.c_str(), blocks, Plural(blocks));
+        Say("pendrax: writing %s failed: %s; %ld one-second block%s kept\n", name.c_str(),
+            end.reason.c_str(), blocks, Plural(blocks));
     }
     return kExitStoppedEarly;
 }

@@ -76,13 +76,12 @@ int Refuse(const Arg& input, bool stream, const std::string& found, const std::s
 }
 
 void WarnOtherRate(const Arg& input, bool stream, unsigned sampleRate) {
-    Say(
-                 "pendrax: warning: %s is at %u Hz; the flanger's sweep assumes %d Hz, "
-                 "so it runs %.2f times as fast\n"
-                 "pendrax: to flange it at %d Hz, convert it first: %s\n",
-                 InputName(input).c_str(), sampleRate, PENDRAX_SAMPLE_RATE,
-                 static_cast<double>(sampleRate) / PENDRAX_SAMPLE_RATE, PENDRAX_SAMPLE_RATE,
-                 SoxCommand(input, stream, "wav", kHostShell).c_str());
+    Say("pendrax: warning: %s is at %u Hz; the flanger's sweep assumes %d Hz, "
+        "so it runs %.2f times as fast\n"
+        "pendrax: to flange it at %d Hz, convert it first: %s\n",
+        InputName(input).c_str(), sampleRate, PENDRAX_SAMPLE_RATE,
+        static_cast<double>(sampleRate) / PENDRAX_SAMPLE_RATE, PENDRAX_SAMPLE_RATE,
+        SoxCommand(input, stream, "wav", kHostShell).c_str());
 }
 
 }  // namespace pendrax_host

@@ -5,13 +5,13 @@
 
 #include "PendraxWAVFlanger.h"
 #include "cli/ExitCodes.h"
+#include "os/Console.h"
 #include "os/Probes.h"
 #include "os/Process.h"
 #include "os/Signals.h"
 #include "record/LiveLine.h"
 #include "record/Meter.h"
 #include "record/StopPolicy.h"
-#include "os/Console.h"
 
 namespace pendrax_host {
 namespace {
@@ -56,11 +56,10 @@ int RecordingSession::Start(const std::string& device) {
         return kExitSuccess;
     }
     if (started == PENDRAX_SUCCESS) {
-        Say("pendrax: cannot create %s: %s\n", target_.Name().c_str(),
-                     reason.c_str());
+        Say("pendrax: cannot create %s: %s\n", target_.Name().c_str(), reason.c_str());
     } else {
         Say("pendrax: recording into %s failed: %s\n", target_.Name().c_str(),
-                     StartFailure(started, device).c_str());
+            StartFailure(started, device).c_str());
     }
     // Finishes what a failed start leaves open, then removes its file.
     SoundRecorderStop();

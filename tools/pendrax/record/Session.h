@@ -22,9 +22,9 @@ public:
     struct End {
         long blocks = 0;  // whole one-second blocks kept
         Ending ending = Ending::Asked;
-        std::string reason;  // why writing failed
-        std::string failed;  // the file that failed, when not OUT
-        double lost = 0.0;   // seconds of audio lost in a pause or a stall
+        std::string reason;      // why writing failed
+        std::string failed;      // the file that failed, when not OUT
+        double lost = 0.0;       // seconds of audio lost in a pause or a stall
         double stalledAt = 0.0;  // seconds from the start to a stall's stop
     };
 

@@ -4,8 +4,8 @@
 
 #include "cli/ExitCodes.h"
 #include "cli/Messages.h"
-#include "record/WavStream.h"
 #include "os/Console.h"
+#include "record/WavStream.h"
 
 namespace pendrax_host {
 namespace {
@@ -36,8 +36,7 @@ int RecordingTarget::Prepare() {
             return CannotCreate(Name(), reason);
         }
         if (!sink_.Write(header, sizeof header, reason)) {
-            Say("pendrax: writing %s failed: %s\n", Name().c_str(),
-                         reason.c_str());
+            Say("pendrax: writing %s failed: %s\n", Name().c_str(), reason.c_str());
             return kExitStartFailedBase + PENDRAX_RECORDER_FILE_FAILED;
         }
         if (!CreateTemporary(recording_, reason)) {
