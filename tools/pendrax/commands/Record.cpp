@@ -1,4 +1,4 @@
-// pendrax record [-D DEVICE] [--seconds N] OUT
+// pendrax record [-q] [-D DEVICE] [--seconds N] OUT
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
