@@ -92,7 +92,9 @@ bool CreateBeside(const Arg& target, Arg& created, std::string& reason) {
     if (exists) {
         // Replacing the file keeps what it was: its mode, and its owner where allowed.
         (void)::chmod(created.text.c_str(), mode);
-        (void)::chown(created.text.c_str(), info.st_uid, info.st_gid);
+        // Only root may give a file away; anyone else keeps it as theirs, as cp does.
+        const int given = ::chown(created.text.c_str(), info.st_uid, info.st_gid);
+        static_cast<void>(given);
     }
     return true;
 }
