@@ -63,6 +63,17 @@ BENCHMARK(KernelOnBlocks<pendrax::ApplyFlangerReference>)->Name("reference kerne
 BENCHMARK(KernelOnBlocks<pendrax::ApplyFlanger>)->Name("fast kernel");
 BENCHMARK(DelayRunsOnBlocks)->Name("fast kernel, delay runs only");
 
+// Whether a run stopped early: Google Benchmark 1.8 renamed the 1.7 flag
+// error_occurred to skipped, and both releases are in use.
+template <typename R>
+auto Stopped(const R& run, int) -> decltype(static_cast<bool>(run.skipped)) {
+    return static_cast<bool>(run.skipped);
+}
+template <typename R>
+auto Stopped(const R& run, long) -> decltype(static_cast<bool>(run.error_occurred)) {
+    return static_cast<bool>(run.error_occurred);
+}
+
 // The console report, remembering each benchmark's samples per second.
 class RateReporter : public benchmark::ConsoleReporter {
 public:
@@ -72,7 +83,7 @@ public:
         for (const Run& run : reports) {
             const auto rate = run.counters.find("items_per_second");
             const bool usable = run.run_type == Run::RT_Iteration || run.aggregate_name == "mean";
-            if (!run.error_occurred && usable && rate != run.counters.end()) {
+            if (!Stopped(run, 0) && usable && rate != run.counters.end()) {
                 rates[run.run_name.str()] = rate->second.value;
             }
         }

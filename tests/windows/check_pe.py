@@ -61,11 +61,15 @@ def check_exports(objdump, path):
     base = re.search(r"^Ordinal Base\s+(\d+)$", exports, re.M)
     check(base and int(base.group(1)) == 1, f"ordinal base {base and base.group(1)}")
     ordinal_base = int(base.group(1)) if base else 0
-    addresses = re.findall(r"^\s+\[\s*(\d+)\] \+base\[\s*(\d+)\]", exports, re.M)
+    # The address table ends where the name table begins; binutils 2.41 and
+    # later print each name row with its ordinal and hint as well:
+    # "[   1] +base[   2]  0000 SoundRecorderStart".
+    addresses_text, _, table = exports.partition("[Ordinal/Name Pointer] Table")
+    addresses = re.findall(r"^\s+\[\s*(\d+)\] \+base\[\s*(\d+)\]", addresses_text, re.M)
     check(sorted(int(b) for _, b in addresses) == [1, 2, 3], f"exported ordinals {addresses}")
-    table = exports.split("[Ordinal/Name Pointer] Table", 1)[1].split("\n\n", 1)[0]
-    names = {int(index) + ordinal_base: symbol
-             for index, symbol in re.findall(r"^\s+\[\s*(\d+)\] (\S+)$", table, re.M)}
+    table = table.split("\n\n", 1)[0]
+    names = {int(index) + ordinal_base: symbol for index, symbol in
+             re.findall(r"^\s+\[\s*(\d+)\](?: \+base\[\s*\d+\]\s+[0-9a-fA-F]+)? (\S+)$", table, re.M)}
     check(names == EXPECTED_EXPORTS, f"exports by name and ordinal {names}")
 
 
