@@ -2,8 +2,27 @@
 # Sanitizer trees, fuzzers and static checks for ./run (sourced by it; uses
 # its ROOT, BUILD_ROOT, WERROR, JOBS, say and need).
 
+# The clang release the Debian release makes its default (14 on Debian 12,
+# 19 on Debian 13): its clang, libFuzzer, clang-tidy and clang-format.
+# PENDRAX_CLANG_VERSION chooses another.
+CLANG_VERSION=${PENDRAX_CLANG_VERSION:-}
+clang_version() {
+    [ -z "$CLANG_VERSION" ] || return 0
+    local attempt
+    for attempt in lists updated; do
+        CLANG_VERSION=$(apt-cache depends clang 2>/dev/null |
+            sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
+        [ -n "$CLANG_VERSION" ] && return 0
+        [ "$attempt" = lists ] && [ "$APT_UPDATED" -eq 0 ] && apt_update
+    done
+    echo "lint: the release names no default clang (apt-cache depends clang)" >&2
+    return 1
+}
+
 need_hardening_tools() {
-    need clang-14 libclang-rt-14-dev libfuzzer-14-dev clang-tidy-14 clang-format-14 cppcheck
+    clang_version
+    need "clang-$CLANG_VERSION" "libclang-rt-$CLANG_VERSION-dev" "libfuzzer-$CLANG_VERSION-dev" \
+        "clang-tidy-$CLANG_VERSION" "clang-format-$CLANG_VERSION" cppcheck
 }
 
 # Every report stops the process with a failure, and is also written to a
@@ -61,7 +80,7 @@ build_fuzzers() {
     need_build_tools
     need_hardening_tools
     say "building the fuzzers (clang, libFuzzer, ASan, UBSan)"
-    CC=clang-14 CXX=clang++-14 cmake -S "$ROOT" -B "$BUILD_ROOT/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    CC="clang-$CLANG_VERSION" CXX="clang++-$CLANG_VERSION" cmake -S "$ROOT" -B "$BUILD_ROOT/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DPENDRAX_WERROR="$WERROR" -DPENDRAX_BUILD_FUZZERS=ON -DPENDRAX_BUILD_TESTS=OFF \
         -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
     cmake --build "$BUILD_ROOT/fuzz" -j "$JOBS" --target pendrax_fuzzers
@@ -110,7 +129,7 @@ tidy_database() { # tree, folder-regex
     files=$(sed -n 's/^ *"file": "\(.*\)",\?$/\1/p' "$1/compile_commands.json" |
         grep -E "^$ROOT/($2)/" | sort -u)
     [ -n "$files" ] || return 0
-    echo "$files" | xargs -P "$JOBS" -n 2 clang-tidy-14 -p "$1" --quiet >"$log" 2>&1 || status=1
+    echo "$files" | xargs -P "$JOBS" -n 2 "clang-tidy-$CLANG_VERSION" -p "$1" --quiet >"$log" 2>&1 || status=1
     grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' "$log" || true
     return "$status"
 }
@@ -144,6 +163,6 @@ cmd_lint() {
     say "formatting"
     local files
     mapfile -t files < <(source_files)
-    (cd "$ROOT" && clang-format-14 --dry-run --Werror "${files[@]}")
+    (cd "$ROOT" && "clang-format-$CLANG_VERSION" --dry-run --Werror "${files[@]}")
     echo "static checks clean"
 }
