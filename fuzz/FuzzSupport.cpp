@@ -89,7 +89,9 @@ void ClearStdout() {
     if (::ftruncate(::fileno(stdout), 0) != 0) {
         Fail("cannot clear the captured output");
     }
-    std::rewind(stdout);
+    if (std::fseek(stdout, 0, SEEK_SET) != 0) {
+        Fail("cannot rewind the captured output");
+    }
 }
 
 std::string CapturedStdout() {

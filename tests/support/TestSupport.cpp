@@ -70,7 +70,7 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
 }
 
 bool Exists(const std::string& path) {
-    struct stat info {};
+    struct stat info = {};
     return ::lstat(path.c_str(), &info) == 0;
 }
 
@@ -146,7 +146,11 @@ std::string CaptureStdout(const std::function<void()>& body) {
     ::dup2(saved, 1);
     ::close(saved);
     std::string text;
-    std::rewind(sink);
+    // fseek, unlike rewind, says whether the stream went back to its start.
+    if (std::fseek(sink, 0, SEEK_SET) != 0) {
+        (void)std::fclose(sink);
+        throw std::runtime_error("cannot read the captured output back");
+    }
     for (int c = std::fgetc(sink); c != EOF; c = std::fgetc(sink)) {
         text.push_back(static_cast<char>(c));
     }

@@ -15,10 +15,11 @@ std::string ModuleLine::Finish() {
     if (saved_ >= 0) {
         RestoreStdout(saved_);
         saved_ = -1;
-        std::rewind(kept_);
+        // fseek, unlike rewind, says whether the stream went back to its start.
+        const bool atStart = std::fseek(kept_, 0, SEEK_SET) == 0;
         char buffer[512];
         std::size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, kept_)) > 0) {
+        while (atStart && (got = std::fread(buffer, 1, sizeof buffer, kept_)) > 0) {
             text.append(buffer, got);
         }
     }
