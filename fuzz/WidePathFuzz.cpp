@@ -148,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // As the output: written (999) or refused (1), and a refusal creates nothing.
     const Outcome written = Flange(box.wideInput.c_str(), path.c_str());
-    struct stat info {};
+    struct stat info = {};
     const bool exists = !name.empty() && ::lstat(name.c_str(), &info) == 0;
     if (written.result == PENDRAX_SUCCESS) {
         if (written.printed != kSuccess || !exists || !S_ISREG(info.st_mode) ||

@@ -76,7 +76,7 @@ TEST(RecorderStress, TenThousandRecordingsWithBlocksArrivingMeanwhileLeaveNothin
         const int blocks = SoundRecorderStop();
         ASSERT_GE(blocks, 0);
         recordedBlocks += blocks;
-        struct stat info {};
+        struct stat info = {};
         ASSERT_EQ(::stat(name.c_str(), &info), 0);
         ASSERT_EQ(static_cast<std::size_t>(info.st_size),
                   44 + static_cast<std::size_t>(blocks) * kBlock)

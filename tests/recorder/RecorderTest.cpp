@@ -52,7 +52,7 @@ Bytes Recording(std::initializer_list<unsigned char> fills) {
 }
 
 long FileSize(const std::string& path) {
-    struct stat info {};
+    struct stat info = {};
     return ::stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
 }
 

@@ -17,7 +17,7 @@ bool GrowingFile::Open(const Arg& path) {
 }
 
 std::int64_t GrowingFile::Size() const {
-    struct stat info {};
+    struct stat info = {};
     return handle_ >= 0 && ::fstat(static_cast<int>(handle_), &info) == 0
                ? static_cast<std::int64_t>(info.st_size)
                : -1;
@@ -77,7 +77,7 @@ bool StreamSink::Write(const unsigned char* bytes, std::size_t count, std::strin
 
 void StreamSink::RewriteHead(const unsigned char* head, std::size_t bytes) {
     const int fd = static_cast<int>(handle_);
-    struct stat info {};
+    struct stat info = {};
     const int flags = ::fcntl(fd, F_GETFL);
     // With O_APPEND the bytes would land at the end, not over the header.
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flags >= 0 && (flags & O_APPEND) == 0) {

@@ -44,7 +44,7 @@ bool CreateNew(const std::string& stem, const char* suffix, mode_t mode, Arg& cr
 }  // namespace
 
 bool TakesStream(const Arg& out) {
-    struct stat info {};
+    struct stat info = {};
     return IsStream(out) || (::stat(out.text.c_str(), &info) == 0 && !S_ISREG(info.st_mode));
 }
 
@@ -52,7 +52,7 @@ Arg FinalTarget(const Arg& out) {
     std::string path = out.text;
     char target[4096];
     for (int hop = 0; hop < 40; ++hop) {
-        struct stat info {};
+        struct stat info = {};
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
             break;
         }
@@ -74,7 +74,7 @@ Arg FinalTarget(const Arg& out) {
 }
 
 bool CreateBeside(const Arg& target, Arg& created, std::string& reason) {
-    struct stat info {};
+    struct stat info = {};
     mode_t mode = 0666;  // the umask applies, as for any new file
     const bool exists = ::stat(target.text.c_str(), &info) == 0;
     if (exists) {

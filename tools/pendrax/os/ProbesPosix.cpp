@@ -63,7 +63,7 @@ bool ReadsToEnd(const Arg& path, std::string& reason) {
 }
 
 std::string WriteOpenFailure(const Arg& path) {
-    struct stat info {};
+    struct stat info = {};
     if (::stat(path.text.c_str(), &info) == 0) {
         const int fd = ::open(path.text.c_str(), O_WRONLY | O_CLOEXEC);
         if (fd < 0) {
@@ -91,7 +91,7 @@ std::string AppendFailure(const Arg& path) {
     if (fd < 0) {
         return LastError();
     }
-    struct stat info {};
+    struct stat info = {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     const unsigned char zero = 0;
     std::string reason;
@@ -108,14 +108,14 @@ std::string AppendFailure(const Arg& path) {
 }
 
 bool SameFile(const Arg& first, const Arg& second) {
-    struct stat a {};
-    struct stat b {};
+    struct stat a = {};
+    struct stat b = {};
     return ::stat(first.text.c_str(), &a) == 0 && ::stat(second.text.c_str(), &b) == 0 &&
            a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 std::int64_t FileSize(const Arg& path) {
-    struct stat info {};
+    struct stat info = {};
     if (::stat(path.text.c_str(), &info) != 0) {
         return -1;
     }
@@ -123,7 +123,7 @@ std::int64_t FileSize(const Arg& path) {
 }
 
 std::string GrowthFailure(const Arg& path, std::int64_t bytes) {
-    struct stat info {};
+    struct stat info = {};
     if (::stat(path.text.c_str(), &info) != 0) {
         return LastError();
     }
@@ -143,12 +143,12 @@ std::string GrowthFailure(const Arg& path, std::int64_t bytes) {
 }
 
 bool IsRegularFile(const Arg& path) {
-    struct stat info {};
+    struct stat info = {};
     return ::stat(path.text.c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode);
 }
 
 bool IsOtherThanFile(const Arg& path) {
-    struct stat info {};
+    struct stat info = {};
     return ::stat(path.text.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 

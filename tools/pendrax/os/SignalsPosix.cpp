@@ -40,7 +40,7 @@ struct FlangeOutput {
     std::string path;
     bool removable = false;
     bool existed = false;
-    struct stat before {};
+    struct stat before = {};
     std::string removed;  // "pendrax: interrupted; removed the incomplete output 'x'\n"
     std::string left;     // "pendrax: interrupted; ..."
 };
@@ -54,7 +54,7 @@ bool Touched(const struct stat& before, const struct stat& now) {
 
 extern "C" void OnFlangeInterrupt(int signal) {
     const FlangeOutput& output = *flangeOutput;
-    struct stat now {};
+    struct stat now = {};
     const bool remove = output.removable && ::stat(output.path.c_str(), &now) == 0 &&
                         S_ISREG(now.st_mode) && (!output.existed || Touched(output.before, now));
     const std::string& text =
