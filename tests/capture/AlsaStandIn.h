@@ -3,11 +3,10 @@
 
 #include <cstdarg>
 
-// As the service includes it: alsa-lib 1.2.8 misses one C name.
+// As the service includes it: alsa-lib misses one C name.
 extern "C" {
-#include <alsa/error.h>
-}
 #include <alsa/asoundlib.h>
+}
 
 namespace alsa_standin {
 

@@ -25,12 +25,12 @@
 #include <memory>
 #include <new>
 
-// alsa-lib 1.2.8's error header declares snd_lib_error_set_local outside
-// its extern "C" block; included first in one, it keeps its C name.
+// alsa-lib (1.2.8 to 1.2.14 at least) declares snd_lib_error_set_local
+// outside its extern "C" block; included in one, it keeps its C name. Its
+// parts must not be included directly (1.2.14 warns).
 extern "C" {
-#include <alsa/error.h>
-}
 #include <alsa/asoundlib.h>
+}
 
 #include "WaveInService.h"
 
