@@ -76,13 +76,17 @@ FUZZ_TARGETS=(wavflanger kernel widepath)
 # samples; paths well past the longest file name.
 declare -A FUZZ_MAX_LEN=([wavflanger]=12288 [kernel]=20000 [widepath]=8192)
 
-build_fuzzers() {
+configure_fuzzers() {
     need_build_tools
     need_hardening_tools
+    CC="clang-$CLANG_VERSION" CXX="clang++-$CLANG_VERSION" cmake -S "$ROOT" -B "$BUILD_ROOT/fuzz" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPENDRAX_WERROR="$WERROR" -DPENDRAX_BUILD_FUZZERS=ON \
+        -DPENDRAX_BUILD_TESTS=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+}
+
+build_fuzzers() {
+    configure_fuzzers
     say "building the fuzzers (clang, libFuzzer, ASan, UBSan)"
-    CC="clang-$CLANG_VERSION" CXX="clang++-$CLANG_VERSION" cmake -S "$ROOT" -B "$BUILD_ROOT/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DPENDRAX_WERROR="$WERROR" -DPENDRAX_BUILD_FUZZERS=ON -DPENDRAX_BUILD_TESTS=OFF \
-        -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
     cmake --build "$BUILD_ROOT/fuzz" -j "$JOBS" --target pendrax_fuzzers
 }
 
@@ -124,13 +128,32 @@ source_files() {
 }
 
 # clang-tidy over the files of a compile database under the given folders.
+# A file that passed is checked again only once it, a header or a
+# .clang-tidy has changed: each pass leaves a stamp in the tree.
 tidy_database() { # tree, folder-regex
-    local files log=$1/clang-tidy.log status=0
-    files=$(sed -n 's/^ *"file": "\(.*\)",\?$/\1/p' "$1/compile_commands.json" |
+    local tree=$1 stamps=$1/tidy-stamps-$CLANG_VERSION files file newest stale=() status=0
+    files=$(sed -n 's/^ *"file": "\(.*\)",\?$/\1/p' "$tree/compile_commands.json" |
         grep -E "^$ROOT/($2)/" | sort -u)
     [ -n "$files" ] || return 0
-    echo "$files" | xargs -P "$JOBS" -n 2 "clang-tidy-$CLANG_VERSION" -p "$1" --quiet >"$log" 2>&1 || status=1
-    grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' "$log" || true
+    mkdir -p "$stamps"
+    newest=$(cd "$ROOT" && find src include tools tests fuzz bench .clang-tidy \
+        \( -name '*.h' -o -name .clang-tidy \) -printf '%T@\n' | sort -n | tail -n 1)
+    for file in $files; do
+        local stamp=$stamps/${file//\//_}
+        [ -f "$stamp" ] && [ "$stamp" -nt "$file" ] &&
+            [ "$(stat -c %Y "$stamp")" -gt "${newest%.*}" ] && continue
+        stale+=("$file")
+    done
+    echo "$((${#stale[@]})) of $(wc -w <<<"$files") files changed since they last passed"
+    [ ${#stale[@]} -gt 0 ] || return 0
+    # shellcheck disable=SC2016
+    printf '%s\n' "${stale[@]}" | xargs -P "$JOBS" -I{} bash -c \
+        'stamp=$3/${4//\//_}; rm -f "$stamp"
+         clang-tidy-"$1" -p "$2" --quiet "$4" >"$stamp.log" 2>&1 && touch "$stamp"' \
+        - "$CLANG_VERSION" "$tree" "$stamps" {} || status=1
+    for file in "${stale[@]}"; do
+        grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' "$stamps/${file//\//_}.log" || true
+    done
     return "$status"
 }
 
@@ -144,8 +167,9 @@ include_flags() { # tree...
 
 cmd_lint() {
     need_hardening_tools
-    [ -f "$BUILD_ROOT/native/compile_commands.json" ] || build_native
-    [ -f "$BUILD_ROOT/fuzz/compile_commands.json" ] || build_fuzzers
+    # The compile databases and generated headers are enough: no build.
+    [ -f "$BUILD_ROOT/native/compile_commands.json" ] || configure_native
+    [ -f "$BUILD_ROOT/fuzz/compile_commands.json" ] || configure_fuzzers
     say "clang-tidy"
     tidy_database "$BUILD_ROOT/native" 'src|tools|tests|bench'
     tidy_database "$BUILD_ROOT/fuzz" 'fuzz'
@@ -155,7 +179,9 @@ cmd_lint() {
     local sources includes
     mapfile -t sources < <(source_files | grep -v '\.h$')
     mapfile -t includes < <(include_flags "$BUILD_ROOT/native" "$BUILD_ROOT/fuzz")
-    (cd "$ROOT" && cppcheck --quiet --error-exitcode=1 --std=c++17 \
+    # Its build folder keeps each file's results until the file changes.
+    mkdir -p "$BUILD_ROOT/cppcheck"
+    (cd "$ROOT" && cppcheck --quiet --error-exitcode=1 --std=c++17 --cppcheck-build-dir="$BUILD_ROOT/cppcheck" \
         --enable=warning,style,performance,portability --library=googletest --library=posix \
         --inline-suppr \
         --suppress=missingIncludeSystem --suppress=unmatchedSuppression \

@@ -19,11 +19,13 @@ cmd_package() {
     local arch zip
     for arch in "${WINDOWS_ARCHES[@]}"; do
         say "building the Windows zip for $arch"
-        (cd "$BUILD_ROOT/mingw-$arch" && cpack -G ZIP -B "$packages" >/dev/null)
+        # A zip entry's old-style time is local time: UTC gives the same bytes anywhere.
+        (cd "$BUILD_ROOT/mingw-$arch" && TZ=UTC cpack -G ZIP -B "$packages" >/dev/null)
         rm -rf "$packages/_CPack_Packages"
         zip=$(ls "$packages"/*-windows-"$arch".zip)
         check_zip "$zip"
     done
+    (cd "$packages" && sha256sum -- *.deb *.zip >SHA256SUMS)
     say "packages in $packages"
     ls -l "$packages"
 }

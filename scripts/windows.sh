@@ -16,6 +16,14 @@ need_windows_tools() {
     need mingw-w64 mingw-w64-tools wine64 wine32:i386 python3-pefile
 }
 
+# Says whether the i686 Wine suite will run (the suite asks the same script).
+say_32bit_programs() {
+    local answer
+    answer=$("$ROOT/tests/windows/if-32bit") && return 0
+    say "the i686 Wine suite will be skipped"
+    echo "$answer"
+}
+
 # Cross-builds the DLL and the Windows test host in $BUILD_ROOT/mingw-ARCH.
 build_windows() {
     # cmake comes with the native tools; on a fresh machine this may run first.

@@ -3,9 +3,10 @@
 objdump reads it, and its machine, imports and resources (version block,
 string table, type library) as pefile reads them.
 
-usage: check_pe.py OBJDUMP PendraxWAVFlanger.dll
+usage: check_pe.py OBJDUMP PendraxWAVFlanger.dll VERSION
 (OBJDUMP is the cross toolchain's, x86_64- or i686-w64-mingw32-objdump; its
-prefix says which machine the file must be for.)
+prefix says which machine the file must be for. VERSION is the project's,
+four numbers: 1.0.0.1.)
 """
 import os
 import re
@@ -20,17 +21,16 @@ CODE_PAGE = 0x04B0
 EXPECTED_STRINGS = {
     "CompanyName": "",
     "FileDescription": "PendraxWAVFlanger DLL",
-    "FileVersion": "1, 0, 0, 1",
+    "FileVersion": None,
     "InternalName": "PendraxWAVFlanger",
     "LegalTrademarks": "",
     "OLESelfRegister": "",
     "OriginalFilename": "PendraxWAVFlanger.DLL",
     "ProductName": "PendraxWAVFlanger Dynamic Link Library",
-    "ProductVersion": "1, 0, 0, 1",
+    "ProductVersion": None,
 }
 EXPECTED_FIXED = {
-    "FileVersionMS": 0x00010000, "FileVersionLS": 0x00000001,
-    "ProductVersionMS": 0x00010000, "ProductVersionLS": 0x00000001,
+    "FileVersionMS": None, "FileVersionLS": None, "ProductVersionMS": None, "ProductVersionLS": None,
     "FileFlagsMask": 0x3F, "FileFlags": 0, "FileOS": 0x4, "FileType": 0x2, "FileSubtype": 0,
 }
 EXPECTED_EXPORTS = {1: "WAVFlanger", 2: "SoundRecorderStart", 3: "SoundRecorderStop"}
@@ -167,8 +167,16 @@ def check_type_library(pe):
     check(name == b"PendraxWAVFlanger", f"type library name {name}")
 
 
+def expect_version(version):
+    numbers = [int(part) for part in version.split(".")]
+    EXPECTED_STRINGS["FileVersion"] = EXPECTED_STRINGS["ProductVersion"] = ", ".join(map(str, numbers))
+    high, low = numbers[0] << 16 | numbers[1], numbers[2] << 16 | numbers[3]
+    EXPECTED_FIXED.update(FileVersionMS=high, FileVersionLS=low, ProductVersionMS=high, ProductVersionLS=low)
+
+
 def main():
-    objdump, path = sys.argv[1:3]
+    objdump, path, version = sys.argv[1:4]
+    expect_version(version)
     arch = os.path.basename(objdump).split("-", 1)[0]
     check_exports(objdump, path)
     pe = pefile.PE(path)
