@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "PendraxVersion.h"
 #include "cli/Args.h"
 #include "cli/ExitCodes.h"
 #include "cli/Help.h"
@@ -35,7 +36,7 @@ int Dispatch(const Args& args) {
             return kExitSuccess;
         }
         if (name == "--version") {
-            std::puts("pendrax 1.0.0.1");
+            std::puts("pendrax " PENDRAX_VERSION_STRING);
             return kExitSuccess;
         }
         if (name != "-q" && name != "--quiet") {
