@@ -111,7 +111,7 @@ run_autopkgtests() { # source tree, debs...
     done
     # The tests' other dependencies (a C compiler, pkg-config, python3) are
     # among the build tools.
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@" >/dev/null ||
+    DEBIAN_FRONTEND=noninteractive apt-get install "${APT_LOCK_WAIT[@]}" -y -q --no-install-recommends "$@" >/dev/null ||
         status=1
     [ "$status" = 0 ] && for test in $(sed -n 's/^Tests: *//p' "$source/debian/tests/control" | tr ',' ' '); do
         local scratch
@@ -128,7 +128,8 @@ run_autopkgtests() { # source tree, debs...
     for package in "${DEB_PACKAGES[@]}"; do
         [[ " ${installed[*]} " == *" $package "* ]] || added+=("$package")
     done
-    [ ${#added[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive apt-get purge -y -q "${added[@]}" >/dev/null
+    [ ${#added[@]} -eq 0 ] ||
+        DEBIAN_FRONTEND=noninteractive apt-get purge "${APT_LOCK_WAIT[@]}" -y -q "${added[@]}" >/dev/null
     return "$status"
 }
 
