@@ -180,11 +180,19 @@ cmd_lint() {
     mapfile -t sources < <(source_files | grep -v '\.h$')
     mapfile -t includes < <(include_flags "$BUILD_ROOT/native" "$BUILD_ROOT/fuzz")
     # Its build folder keeps each file's results until the file changes.
+    # Left out (cppcheck 2.11 and later): the note that it limits its branch
+    # analysis; macros the build defines and cppcheck is not told of; const
+    # for the stand-ins' and the fake's parameters, whose types are the
+    # system's; the framework record, which the platforms' entries see
+    # under different conditions; a reason Windows leaves unwritten.
+    local suppressions=(missingIncludeSystem unmatchedSuppression normalCheckLevelMaxBranches unknownMacro
+        'constParameterPointer:src/platform/fake/*' 'constParameterPointer:tests/capture/*'
+        'ctuOneDefinitionRuleViolation:src/module/Framework.h'
+        'constParameterReference:tools/pendrax/record/Target.cpp')
     mkdir -p "$BUILD_ROOT/cppcheck"
     (cd "$ROOT" && cppcheck --quiet --error-exitcode=1 --std=c++17 --cppcheck-build-dir="$BUILD_ROOT/cppcheck" \
         --enable=warning,style,performance,portability --library=googletest --library=posix \
-        --inline-suppr \
-        --suppress=missingIncludeSystem --suppress=unmatchedSuppression \
+        --inline-suppr "${suppressions[@]/#/--suppress=}" \
         "${includes[@]}" -j "$JOBS" "${sources[@]}")
     say "formatting"
     local files
