@@ -65,7 +65,7 @@ TEST(FormatNames, CodedFormatsByNameAndArticlesBySound) {
 }
 
 TEST(WavCheck, SoxIsSuggestedOnlyForWhatItReads) {
-    unsigned char text[kCheckBytes] = "hello, this is text";
+    const unsigned char text[kCheckBytes] = "hello, this is text";
     EXPECT_EQ(CheckWavHeader(text, 20).soxType, "");
     unsigned char aiff[12] = {'F', 'O', 'R', 'M', 0, 0, 0, 0, 'A', 'I', 'F', 'F'};
     EXPECT_EQ(CheckWavHeader(aiff, sizeof aiff).soxType, "aiff");
