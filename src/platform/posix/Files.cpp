@@ -70,8 +70,8 @@ std::FILE* OpenForWritingUnlessSame(const FileName& name, std::FILE* input) {
     if (fd < 0) {
         return nullptr;
     }
-    struct stat outputInfo {};
-    struct stat inputInfo {};
+    struct stat outputInfo = {};
+    struct stat inputInfo = {};
     const bool known = ::fstat(fd, &outputInfo) == 0 && ::fstat(::fileno(input), &inputInfo) == 0;
     const bool same =
         known && outputInfo.st_dev == inputInfo.st_dev && outputInfo.st_ino == inputInfo.st_ino;

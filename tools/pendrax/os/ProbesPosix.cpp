@@ -127,13 +127,13 @@ std::string GrowthFailure(const Arg& path, std::int64_t bytes) {
     if (::stat(path.text.c_str(), &info) != 0) {
         return LastError();
     }
-    struct statvfs space {};
+    struct statvfs space = {};
     if (::statvfs(FolderOf(path.text).c_str(), &space) == 0 &&
         static_cast<std::int64_t>(space.f_bavail) * static_cast<std::int64_t>(space.f_frsize) <
             bytes) {
         return ErrorText(ENOSPC);
     }
-    struct rlimit limit {};
+    struct rlimit limit = {};
     if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
         static_cast<std::int64_t>(info.st_size) + bytes >
             static_cast<std::int64_t>(limit.rlim_cur)) {

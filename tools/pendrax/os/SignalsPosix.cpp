@@ -16,7 +16,7 @@ extern "C" void RequestStop(int) { stopRequested = 1; }
 }  // namespace
 
 void InstallStopHandlers() {
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no restart: the wait wakes at once
@@ -74,12 +74,12 @@ void InstallFlangeInterrupt(const Arg& output, bool removable) {
     kept.left = removable ? "pendrax: interrupted; '" + output.text + "' was left as it was\n"
                           : "pendrax: interrupted; the output is incomplete\n";
     flangeOutput = &kept;
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = OnFlangeInterrupt;
     sigfillset(&action.sa_mask);  // one handler at a time
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         // A signal the caller ignores (nohup, a background job) stays ignored.
-        struct sigaction before {};
+        struct sigaction before = {};
         if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
             sigaction(signal, &action, nullptr);
         }
@@ -88,7 +88,7 @@ void InstallFlangeInterrupt(const Arg& output, bool removable) {
 
 int EndFlangeInterrupt() {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction now {};
+        struct sigaction now = {};
         if (sigaction(signal, nullptr, &now) == 0 && now.sa_handler == OnFlangeInterrupt) {
             (void)::signal(signal, SIG_DFL);
         }
