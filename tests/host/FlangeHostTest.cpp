@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "cli/OptionScanner.h"
+#include "Cli.h"
 #include "commands/Refusal.h"
 #include "wav/WavCheck.h"
 #include "wav/WavSizes.h"
@@ -110,19 +110,45 @@ TEST(CheckSizes, NamesWhatDisagreesWithTheLength) {
     EXPECT_EQ(header, Canonical(1036, 1000));
 }
 
-TEST(Options, UniquePrefixesStandForTheirOptionAndAmbiguousOnesAreNamed) {
-    std::string problem;
-    EXPECT_EQ(ExpandLongOption("--sec", {"--seconds", "--device"}, problem), "--seconds");
-    EXPECT_EQ(ExpandLongOption("--se", {"--seconds", "--select"}, problem), "--se");
-    EXPECT_EQ(problem, "option '--se' is ambiguous; possibilities: '--seconds' '--select'");
-    const Args args = {Named("--for"), Named("--force=1"), Named("--x")};
-    OptionScanner scan(args, {"--force", "--help"});
-    ASSERT_TRUE(scan.Next());
-    EXPECT_TRUE(scan.Is(nullptr, "--force"));
-    ASSERT_TRUE(scan.Next());
-    EXPECT_TRUE(scan.Is(nullptr, "--force"));
-    ASSERT_TRUE(scan.Next());
-    EXPECT_EQ(scan.Name(), "--x");
+TEST(Options, PrefixesBundlesAndValuesAsGetoptLongReadsThem) {
+    const std::initializer_list<OptionSpec> specs = {{'q', "--quiet", false},
+                                                     {'D', "--device", true},
+                                                     {0, "--force", false},
+                                                     {0, "--forward", false}};
+    const struct {
+        std::vector<const char*> args;
+        const char* seen;  // each item: option name=value, or the operand
+    } cases[] = {
+        {{"-qD", "null", "out"}, "--quiet --device=null out"},
+        {{"-qDhw:1", "--", "-q"}, "--quiet --device=hw:1 -q"},
+        {{"--dev=x", "-"}, "--device=x -"},
+        {{"--forc"}, "--force"},
+        {{"--force=yes"}, "!option '--force' takes no value"},
+        {{"--for"}, "!option '--for' is ambiguous; possibilities: '--force' '--forward'"},
+        {{"-qx"}, "--quiet !unknown option '-x' in '-qx'"},
+        {{"-D"}, "!option '-D' needs a value"},
+    };
+    for (const auto& c : cases) {
+        Args args;
+        for (const char* text : c.args) {
+            args.push_back(Named(text));
+        }
+        OptionScanner scan(args, specs);
+        std::string seen;
+        while (scan.Next()) {
+            seen += seen.empty() ? "" : " ";
+            if (!scan.Problem().empty()) {
+                seen += "!" + scan.Problem();
+                break;
+            }
+            seen += scan.IsOption() ? std::string(scan.Is("--device") ? "--device=" : "") +
+                                          (scan.Is("--device")  ? scan.Value()
+                                           : scan.Is("--quiet") ? "--quiet"
+                                                                : "--force")
+                                    : scan.Operand().text;
+        }
+        EXPECT_EQ(seen, c.seen);
+    }
 }
 
 }  // namespace

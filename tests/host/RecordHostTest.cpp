@@ -83,6 +83,11 @@ TEST(Meter, GivesTheBlocksPeakOrNoSignal) {
     EXPECT_EQ(LiveLine::Text("'a.wav'", 3, 10, "no signal"),
               "recording 'a.wav': 3 of 10 s, no signal");
     EXPECT_EQ(LiveLine::Text("standard output", 3, 0, ""), "recording standard output: 3 s");
+    // A narrow terminal loses the name first, then the tail; never wraps.
+    EXPECT_EQ(LiveLine::Fit("recording 'a.wav': 3 s", 80), "recording 'a.wav': 3 s");
+    EXPECT_EQ(LiveLine::Fit("recording 'a.wav': 3 s, no signal", 20), "3 s, no signal");
+    EXPECT_EQ(LiveLine::Fit("recording 'a.wav': 3 s, no signal", 6), "3 s, ");
+    EXPECT_EQ(LiveLine::Fit("recording '\xc3\xa9': 3 s\xc3\xa9", 4), "3 s");
 }
 
 }  // namespace

@@ -23,8 +23,6 @@ for form in "--help" "-h" "help" "help flange" "flange --help" "record -h" "help
 done
 "$pendrax" --version >"$work/out"; check "--version" 0 $?
 expect_text "--version" "$work/out" "1.0.0.1"
-"$pendrax" >"$work/out"; check "pendrax alone" 0 $?
-expect_text "pendrax alone shows usage" "$work/out" "Usage: pendrax"
 for form in "--help" "--vers" "help flange"; do
     # shellcheck disable=SC2086
     "$pendrax" $form >/dev/full 2>"$work/err"; check "$form into a full disk" 3 $?
@@ -32,7 +30,7 @@ for form in "--help" "--vers" "help flange"; do
 done
 # Usage errors: one line, the pointer to the help, status 2, no file made.
 cd "$work" || exit 1
-for form in "frobnicate" "help frobnicate" "flange only-one.wav" "flange --bogus a.wav b.wav" \
+for form in "" "frobnicate" "help frobnicate" "flange --force=yes a.wav b.wav" "record -qx a.wav" "flange only-one.wav" "flange --bogus a.wav b.wav" \
             "flange a.wav b.wav c.wav" "record --help-me" "record a.wav --seconds 0" "record - extra"; do
     # shellcheck disable=SC2086
     "$pendrax" $form >"$work/out" 2>"$work/err"; check "usage error: '$form'" 2 $?
@@ -76,7 +74,7 @@ if [ "$(id -u)" != 0 ]; then
     touch "$work/locked.wav"; chmod 0444 "$work/locked.wav"
     expect_failure "no permission" 1 "Permission denied" "$work/in.wav" "$work/locked.wav"
 fi
-expect_failure "option never a file" 2 "unknown option '-x.wav'" -x.wav "$work/o.wav"
+expect_failure "option never a file" 2 "unknown option '-x' in '-x.wav'" -x.wav "$work/o.wav"
 expect_failure "-- ends the options" 1 "cannot open input '-x.wav'" -- -x.wav "$work/o.wav"
 
 # The input check: refusals make no output and say how to convert.

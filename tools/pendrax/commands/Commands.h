@@ -2,7 +2,7 @@
 // returns the process's exit status.
 #pragma once
 
-#include "cli/Args.h"
+#include "Cli.h"
 
 namespace pendrax_host {
 

@@ -6,15 +6,12 @@
 #include <iterator>
 #include <string>
 
+#include "Cli.h"
+#include "Console.h"
 #include "PendraxWAVFlanger.h"
-#include "cli/ExitCodes.h"
-#include "cli/Help.h"
-#include "cli/Messages.h"
-#include "cli/OptionScanner.h"
 #include "commands/Commands.h"
 #include "commands/FlangeFailures.h"
 #include "commands/FlangeInput.h"
-#include "os/Console.h"
 #include "os/Io.h"
 #include "os/ModuleLine.h"
 #include "os/OutputFile.h"
@@ -55,21 +52,20 @@ int RunFlange(const Args& args) {
     bool force = false;
     const Arg* paths[2] = {nullptr, nullptr};
     int operands = 0;
-    OptionScanner scan(args, {"--force", "--help", "--quiet"});
+    OptionScanner scan(args,
+                       {{0, "--force", false}, {'h', "--help", false}, {'q', "--quiet", false}});
     while (scan.Next()) {
         if (!scan.Problem().empty()) {
             return UsageError("flange: " + scan.Problem());
         }
-        if (scan.Is("-h", "--help")) {
-            PrintHelp("flange", stdout);
+        if (scan.Is("--help")) {
+            PrintHelp("flange");
             return kExitSuccess;
         }
-        if (scan.Is(nullptr, "--force")) {
+        if (scan.Is("--force")) {
             force = true;
-        } else if (scan.Is(nullptr, "--quiet") || scan.Name() == "-q") {
+        } else if (scan.Is("--quiet")) {
             SetQuiet(true);
-        } else if (scan.IsOption()) {
-            return UsageError("flange: unknown option '" + scan.Name() + "'");
         } else if (operands == 2) {
             return UsageError("flange: extra argument '" + scan.Operand().text + "'");
         } else {

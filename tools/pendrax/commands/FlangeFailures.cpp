@@ -1,10 +1,9 @@
 #include "commands/FlangeFailures.h"
-#include "os/Console.h"
+#include "Console.h"
 
 #include <cstdio>
 
-#include "cli/ExitCodes.h"
-#include "cli/Messages.h"
+#include "Cli.h"
 #include "os/Probes.h"
 
 namespace pendrax_host {

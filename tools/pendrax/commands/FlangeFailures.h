@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "cli/Args.h"
+#include "Cli.h"
 
 namespace pendrax_host {
 

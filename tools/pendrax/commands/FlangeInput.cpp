@@ -1,12 +1,11 @@
 #include "commands/FlangeInput.h"
-#include "os/Console.h"
+#include "Console.h"
 
 #include <cstdio>
 #include <string>
 
+#include "Cli.h"
 #include "PendraxWAVFlanger.h"
-#include "cli/ExitCodes.h"
-#include "cli/Messages.h"
 #include "commands/Refusal.h"
 #include "os/Probes.h"
 #include "wav/WavSizes.h"

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "cli/Args.h"
+#include "Cli.h"
 #include "os/StdStreams.h"
 #include "wav/WavCheck.h"
 

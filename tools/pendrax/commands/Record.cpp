@@ -4,14 +4,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "Cli.h"
+#include "Console.h"
+#include "Os.h"
 #include "PendraxWAVFlanger.h"
-#include "cli/ExitCodes.h"
-#include "cli/Help.h"
-#include "cli/Messages.h"
-#include "cli/OptionScanner.h"
 #include "commands/Commands.h"
-#include "os/Console.h"
-#include "os/Process.h"
 #include "record/Session.h"
 #include "record/StopPolicy.h"
 
@@ -101,31 +98,31 @@ int RunRecord(const Args& args) {
     long seconds = 0;
     std::string device;
     bool deviceGiven = false;
-    OptionScanner scan(args, {"--device", "--help", "--quiet", "--seconds"});
+    OptionScanner scan(args, {{'D', "--device", true},
+                              {'h', "--help", false},
+                              {'q', "--quiet", false},
+                              {'d', "--seconds", true}});
     while (scan.Next()) {
-        std::string value;
-        if (scan.Is("-h", "--help")) {
-            PrintHelp("record", stdout);
-            return kExitSuccess;
-        }
         if (!scan.Problem().empty()) {
             return UsageError("record: " + scan.Problem());
         }
-        if (scan.Name() == "-q" || scan.Is(nullptr, "--quiet")) {
+        if (scan.Is("--help")) {
+            PrintHelp("record");
+            return kExitSuccess;
+        }
+        if (scan.Is("--quiet")) {
             SetQuiet(true);
-        } else if (scan.Is("-d", "--seconds")) {
-            if (!scan.TakeValue(value) || !ParseSeconds(value, seconds)) {
+        } else if (scan.Is("--seconds")) {
+            if (!ParseSeconds(scan.Value(), seconds)) {
                 return UsageError("record: --seconds needs a whole number from 1 to " +
                                   std::to_string(PENDRAX_MAX_BLOCKS));
             }
-        } else if (scan.Is("-D", "--device")) {
-            if (!scan.TakeValue(value) || value.empty()) {
+        } else if (scan.Is("--device")) {
+            if (scan.Value().empty()) {
                 return UsageError("record: -D needs a capture device name");
             }
-            device = value;
+            device = scan.Value();
             deviceGiven = true;
-        } else if (scan.IsOption()) {
-            return UsageError("record: unknown option '" + scan.Name() + "'");
         } else if (output != nullptr) {
             return UsageError("record: extra argument '" + scan.Operand().text + "'");
         } else {

@@ -1,11 +1,10 @@
 #include "commands/Refusal.h"
-#include "os/Console.h"
+#include "Console.h"
 
 #include <cstdio>
 
+#include "Cli.h"
 #include "PendraxWAVFlanger.h"
-#include "cli/ExitCodes.h"
-#include "cli/Messages.h"
 
 namespace pendrax_host {
 namespace {
@@ -71,7 +70,9 @@ int Refuse(const Arg& input, bool stream, const std::string& found, const std::s
         Say("pendrax: convert it first: %s\n",
             SoxCommand(input, stream, soxType, kHostShell).c_str());
     }
-    Say("pendrax: or flange it as it is with --force\n");
+    Say("pendrax: or flange it as it is with --force: the flanger then copies its first %d "
+        "bytes and takes every byte after them for 16-bit mono samples\n",
+        PENDRAX_WAV_HEADER_BYTES);
     return kExitInputRefused;
 }
 

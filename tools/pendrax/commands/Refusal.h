@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cli/Args.h"
+#include "Cli.h"
 
 namespace pendrax_host {
 

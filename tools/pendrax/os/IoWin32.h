@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/Args.h"
+#include "Cli.h"
 
 namespace pendrax_host {
 

@@ -1,16 +1,9 @@
-// The requests to stop a recording that come from outside.
+// A flange's interrupt.
 #pragma once
 
-#include "cli/Args.h"
+#include "Cli.h"
 
 namespace pendrax_host {
-
-// Ctrl-C, SIGTERM, SIGHUP (Ctrl-Break and console close on Windows) set a flag
-// instead of ending the process; StopDone tells a waiting console-close
-// handler that the file is finished.
-void InstallStopHandlers();
-bool StopRequested();
-void StopDone();
 
 // A flange's interrupt: Ctrl-C, SIGTERM or SIGHUP (on Windows Ctrl-C,
 // Ctrl-Break and closing the console) remove `output` once the module has

@@ -9,11 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "cli/Args.h"
+#include "Cli.h"
 
 namespace pendrax_host {
 
-bool StderrIsTerminal();
 
 // An input read once, in binary mode: "-" is standard input, any other
 // path is opened here (a FIFO waits for its writer, as for any reader).

@@ -14,7 +14,6 @@
 
 namespace pendrax_host {
 
-bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 struct StreamSource::State {
     int fd = -1;

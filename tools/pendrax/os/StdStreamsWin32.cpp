@@ -24,7 +24,6 @@ WidePath TemporaryPath() {
 
 }  // namespace
 
-bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 struct StreamSource::State {
     HANDLE handle = INVALID_HANDLE_VALUE;

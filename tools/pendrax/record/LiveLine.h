@@ -22,6 +22,10 @@ public:
     static std::string Text(const std::string& name, long written, long seconds,
                             const std::string& level);
 
+    // The line cut to fit a terminal `columns` wide (0: as it is): the
+    // name goes first, the figures last.
+    static std::string Fit(const std::string& text, std::size_t columns);
+
 private:
     std::string name_;
     long seconds_;

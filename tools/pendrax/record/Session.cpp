@@ -4,10 +4,11 @@
 #include <string>
 
 #include "PendraxWAVFlanger.h"
-#include "cli/ExitCodes.h"
-#include "os/Console.h"
+#include "Cli.h"
+#include "Console.h"
 #include "os/Probes.h"
-#include "os/Process.h"
+#include "Os.h"
+#include "Os.h"
 #include "os/Signals.h"
 #include "record/LiveLine.h"
 #include "record/Meter.h"

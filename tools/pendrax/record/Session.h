@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-#include "cli/Args.h"
+#include "Cli.h"
 #include "record/Target.h"
 
 namespace pendrax_host {

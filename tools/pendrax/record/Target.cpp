@@ -2,9 +2,8 @@
 
 #include <cstdio>
 
-#include "cli/ExitCodes.h"
-#include "cli/Messages.h"
-#include "os/Console.h"
+#include "Cli.h"
+#include "Console.h"
 #include "record/WavStream.h"
 
 namespace pendrax_host {

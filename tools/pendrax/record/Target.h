@@ -9,7 +9,7 @@
 #include <string>
 
 #include "PendraxWAVFlanger.h"
-#include "cli/Args.h"
+#include "Cli.h"
 #include "os/FileHandles.h"
 #include "os/Files.h"
 

@@ -1,8 +1,8 @@
-// The platform-free half of the Console pair: formatting.
+// The platform-free half of the console: formatting.
+#include "Console.h"
+
 #include <cstdarg>
 #include <vector>
-
-#include "os/Console.h"
 
 namespace pendrax_host {
 
