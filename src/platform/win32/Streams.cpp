@@ -1,0 +1,200 @@
+#include <windows.h>
+
+#include "Streams.h"
+
+namespace pendrax::platform {
+namespace {
+
+io::OsError LastError() { return static_cast<io::OsError>(GetLastError()); }
+
+HANDLE Handle(NativeFile file) { return static_cast<HANDLE>(file); }
+
+// One call moves at most this much, so the count fits a DWORD.
+constexpr std::size_t kMostPerCall = std::size_t{1} << 30;
+
+DWORD PerCall(std::size_t size) {
+    return static_cast<DWORD>(size < kMostPerCall ? size : kMostPerCall);
+}
+
+bool OffsetFits(std::uint64_t offset, std::size_t size) {
+    return offset <= static_cast<std::uint64_t>(INT64_MAX) - size;
+}
+
+LARGE_INTEGER Large(std::uint64_t value) {
+    LARGE_INTEGER large{};
+    large.QuadPart = static_cast<LONGLONG>(value);
+    return large;
+}
+
+}  // namespace
+
+const NativeFile kNoFile = INVALID_HANDLE_VALUE;
+
+FileStream::FileStream(NativeFile file, Ownership ownership)
+    : file_(file == nullptr ? kNoFile : file), ownership_(ownership) {}
+
+FileStream::FileStream(FileStream&& other) noexcept
+    : file_(other.file_), ownership_(other.ownership_) {
+    other.file_ = kNoFile;
+}
+
+FileStream& FileStream::operator=(FileStream&& other) noexcept {
+    if (this != &other) {
+        (void)Close();
+        file_ = other.file_;
+        ownership_ = other.ownership_;
+        other.file_ = kNoFile;
+    }
+    return *this;
+}
+
+FileStream::~FileStream() { (void)Close(); }
+
+io::OsError FileStream::Close() {
+    const NativeFile file = file_;
+    file_ = kNoFile;
+    if (file == kNoFile || ownership_ == Ownership::kBorrowed) {
+        return 0;
+    }
+    return CloseHandle(Handle(file)) ? 0 : LastError();
+}
+
+io::Transfer FileSource::Read(void* data, std::size_t size) {
+    io::Transfer done;
+    auto* bytes = static_cast<unsigned char*>(data);
+    while (done.bytes < size) {
+        DWORD got = 0;
+        if (!ReadFile(Handle(stream_.File()), bytes + done.bytes, PerCall(size - done.bytes), &got,
+                      nullptr)) {
+            const DWORD error = GetLastError();
+            // A pipe whose writer closed has ended, not failed.
+            done.error = error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : error;
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        done.bytes += got;
+    }
+    return done;
+}
+
+FileSink::FileSink(NativeFile file, Ownership ownership) : stream_(file, ownership) {
+    seekable_ = stream_.IsOpen() && GetFileType(Handle(stream_.File())) == FILE_TYPE_DISK;
+}
+
+io::Transfer FileSink::Write(const void* data, std::size_t size) {
+    io::Transfer done;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (done.bytes < size) {
+        DWORD put = 0;
+        if (!WriteFile(Handle(stream_.File()), bytes + done.bytes, PerCall(size - done.bytes), &put,
+                       nullptr)) {
+            done.error = LastError();
+            break;
+        }
+        if (put == 0) {
+            done.error = ERROR_WRITE_FAULT;  // no progress and no reason: never spin
+            break;
+        }
+        done.bytes += put;
+    }
+    return done;
+}
+
+io::OsError FileSink::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+    if (!OffsetFits(offset, size)) {
+        return ERROR_ARITHMETIC_OVERFLOW;
+    }
+    const HANDLE file = Handle(stream_.File());
+    // A positioned write on a synchronous handle moves the file pointer
+    // too: put it back so appends go on at the end.
+    LARGE_INTEGER end{};
+    if (!SetFilePointerEx(file, Large(0), &end, FILE_CURRENT)) {
+        return LastError();
+    }
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::size_t done = 0;
+    io::OsError error = 0;
+    while (done < size && error == 0) {
+        OVERLAPPED at{};
+        const std::uint64_t position = offset + done;
+        at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
+        at.OffsetHigh = static_cast<DWORD>(position >> 32);
+        DWORD put = 0;
+        if (!WriteFile(file, bytes + done, PerCall(size - done), &put, &at)) {
+            error = LastError();
+        } else if (put == 0) {
+            error = ERROR_WRITE_FAULT;
+        }
+        done += put;
+    }
+    if (!SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && error == 0) {
+        error = LastError();
+    }
+    return error;
+}
+
+io::OsError FileSink::Truncate(std::uint64_t size) {
+    if (!OffsetFits(size, 0)) {
+        return ERROR_ARITHMETIC_OVERFLOW;
+    }
+    const HANDLE file = Handle(stream_.File());
+    if (!SetFilePointerEx(file, Large(size), nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
+        return LastError();
+    }
+    return 0;
+}
+
+FileSource StandardInput() {
+    return FileSource(GetStdHandle(STD_INPUT_HANDLE), Ownership::kBorrowed);
+}
+
+FileSink StandardOutput() {
+    return FileSink(GetStdHandle(STD_OUTPUT_HANDLE), Ownership::kBorrowed);
+}
+
+io::OsError OpenSource(const FileName& name, FileSource& source) {
+    if (name.empty()) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    // Shared as the C runtime's fopen shares: others may read and write.
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    source = FileSource(file, Ownership::kOwned);
+    return 0;
+}
+
+io::OsError OpenSink(const FileName& name, Existing existing, FileSink& sink) {
+    if (name.empty()) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    const DWORD disposition = existing == Existing::kTruncate ? CREATE_ALWAYS : OPEN_ALWAYS;
+    const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    // Opening an existing file leaves that as the last error; nothing failed.
+    SetLastError(0);
+    sink = FileSink(file, Ownership::kOwned);
+    return 0;
+}
+
+bool SameFile(NativeFile first, NativeFile second) {
+    BY_HANDLE_FILE_INFORMATION firstInfo{};
+    BY_HANDLE_FILE_INFORMATION secondInfo{};
+    // Only disk files have an identity; consoles and pipes are never the same.
+    return first != kNoFile && second != kNoFile && GetFileType(Handle(first)) == FILE_TYPE_DISK &&
+           GetFileType(Handle(second)) == FILE_TYPE_DISK &&
+           GetFileInformationByHandle(Handle(first), &firstInfo) &&
+           GetFileInformationByHandle(Handle(second), &secondInfo) &&
+           firstInfo.dwVolumeSerialNumber == secondInfo.dwVolumeSerialNumber &&
+           firstInfo.nFileIndexHigh == secondInfo.nFileIndexHigh &&
+           firstInfo.nFileIndexLow == secondInfo.nFileIndexLow;
+}
+
+}  // namespace pendrax::platform
