@@ -10,7 +10,7 @@
 // written padded with silence and not queued again. Once the device is
 // closed no callback can come, and only then is the header finalised and
 // the file closed.
-#include "Recorder.h"
+#include "WaveIn.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +22,12 @@
 #include "WavHeader.h"
 
 namespace pendrax::recorder {
+
+namespace wavein = pendrax::wavein;
+int OpenCaptureDevice();
+void OnCaptureBlock(wavein::HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
+                    DWORD_PTR param2);
+
 namespace {
 
 enum class Phase {
