@@ -22,6 +22,15 @@
 #include "WavHeader.h"
 
 namespace pendrax::recorder {
+
+using wav::Finalise;
+using wav::kBlockBytes;
+using wav::kMaxBlocks;
+using wav::kSampleRate;
+using wav::kWavHeaderBytes;
+using wav::SerialiseWavHeader;
+using wav::WavHeader;
+
 namespace {
 
 enum class Phase {
