@@ -326,6 +326,28 @@ TEST_F(WAVFlangerFiles, CoreSaysWhichSideFailedAndHowFarItGot) {
     feeder.join();
 }
 
+// A sink handed a file already written to (a redirected standard output)
+// rewrites only its own bytes; one appending (>>) rewrites none.
+TEST_F(WAVFlangerFiles, SinksRewriteOnlyTheirOwnBytes) {
+    using pendrax::platform::FileSink;
+    using pendrax::platform::Ownership;
+    for (const int mode : {O_WRONLY, O_WRONLY | O_APPEND}) {
+        pendrax_test::WriteBytes(out, {'a', 'b'});
+        const int file = ::open(out.c_str(), mode);
+        ASSERT_EQ(::lseek(file, 0, SEEK_END), 2);
+        FileSink sink(file, Ownership::kOwned);
+        EXPECT_EQ(sink.Write("cdef", 4).bytes, 4u);
+        const bool appending = (mode & O_APPEND) != 0;
+        EXPECT_EQ(sink.Seekable(), !appending);
+        EXPECT_EQ(sink.WriteAt(0, "C", 1) == 0, !appending);
+        EXPECT_EQ(sink.Truncate(2) == 0, !appending);
+        EXPECT_EQ(sink.Write("g", 1).bytes, 1u);
+        EXPECT_TRUE(pendrax_test::ReadBytes(out) == (appending
+                                                         ? Bytes{'a', 'b', 'c', 'd', 'e', 'f', 'g'}
+                                                         : Bytes{'a', 'b', 'C', 'd', 'g'}));
+    }
+}
+
 // Replacement: the old file stays whole until the commit, through links,
 // with its permissions, by names near the limit, and one taker at a time.
 TEST_F(WAVFlangerFiles, ReplacementKeepsLinksModesAndTheOldFileUntilCommit) {
