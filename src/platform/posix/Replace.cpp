@@ -95,26 +95,40 @@ ReplaceStatus Replacement::Begin(const FileName& target) {
     if (const int error = Resolve(name); error != 0) {
         return {ReplaceStep::kOpenTarget, static_cast<io::OsError>(error)};
     }
-    bool created = false;
-    const int file = OpenTarget(name, created);
-    if (file < 0) {
-        return {ReplaceStep::kOpenTarget, static_cast<io::OsError>(errno)};
-    }
-    target_ = FileStream(file, Ownership::kOwned);
-    targetName_ = name;
-    createdTarget_ = created;
-    active_ = true;
     struct stat info {};
-    const bool known = ::fstat(file, &info) == 0;
-    if (!known || !S_ISREG(info.st_mode)) {
-        const int error = !known ? errno : S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    for (int attempt = 0;; ++attempt) {
+        bool created = false;
+        const int file = OpenTarget(name, created);
+        if (file < 0) {
+            return {ReplaceStep::kOpenTarget, static_cast<io::OsError>(errno)};
+        }
+        target_ = FileStream(file, Ownership::kOwned);
+        targetName_ = name;
+        createdTarget_ = created;
+        active_ = true;
+        const bool known = ::fstat(file, &info) == 0;
+        if (!known || !S_ISREG(info.st_mode)) {
+            const int error = !known ? errno : S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+            Abandon();
+            return {ReplaceStep::kOpenTarget, static_cast<io::OsError>(error)};
+        }
+        if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            Abandon();
+            return {ReplaceStep::kLockTarget, static_cast<io::OsError>(error)};
+        }
+        // A replacement committed between the open and the lock put another
+        // file under the name: that one is the target now.
+        struct stat named {};
+        if (::stat(name.c_str(), &named) == 0 && named.st_dev == info.st_dev &&
+            named.st_ino == info.st_ino) {
+            break;
+        }
+        if (attempt == 2) {
+            Abandon();
+            return {ReplaceStep::kLockTarget, EWOULDBLOCK};
+        }
         Abandon();
-        return {ReplaceStep::kOpenTarget, static_cast<io::OsError>(error)};
-    }
-    if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        Abandon();
-        return {ReplaceStep::kLockTarget, static_cast<io::OsError>(error)};
     }
     const int temporary = CreateTemporary(FolderOf(name), temporaryName_);
     if (temporary < 0) {
@@ -123,7 +137,7 @@ ReplaceStatus Replacement::Begin(const FileName& target) {
         Abandon();
         return {ReplaceStep::kCreateTemporary, static_cast<io::OsError>(error)};
     }
-    if (!created) {
+    if (!createdTarget_) {
         // The target's permissions and, where allowed, its owners.
         (void)::fchmod(temporary, info.st_mode & 01777);
         const int owned = ::fchown(temporary, info.st_uid, info.st_gid);
