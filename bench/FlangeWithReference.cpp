@@ -5,7 +5,7 @@
 #include "FlangerKernel.h"
 #include "PendraxWAVFlanger.h"
 #include "Utf8.h"
-#include "WAVFlanger.h"
+#include "FlangerExport.h"
 
 int main(int argc, char** argv) {
     pendrax_host::WidePath input;

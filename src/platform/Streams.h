@@ -38,6 +38,9 @@ public:
     // Closes an owned file, reporting the system's last word on it (a
     // delayed write error); a borrowed one is only let go. 0 when fine.
     io::OsError Close();
+    // The length of a regular (disk) file; false for a pipe, a device, a
+    // terminal or a closed stream.
+    bool Length(std::uint64_t& length) const;
 
 private:
     NativeFile file_ = kNoFile;
@@ -51,6 +54,9 @@ public:
     FileSource() = default;
     FileSource(NativeFile file, Ownership ownership) : stream_(file, ownership) {}
     io::Transfer Read(void* data, std::size_t size) override;
+    // Reads from `offset` of a regular file without moving where Read goes
+    // on: a look at what follows the data.
+    io::Transfer ReadAt(std::uint64_t offset, void* data, std::size_t size);
     FileStream& Stream() { return stream_; }
     const FileStream& Stream() const { return stream_; }
 
@@ -58,7 +64,9 @@ private:
     FileStream stream_;
 };
 
-// Writes to a file, unbuffered.
+// Writes to a file, unbuffered. Offsets count from where the file stood
+// when the sink took it over, so a standard output already written to keeps
+// what came before. A file in append mode (`>>`) is not Seekable.
 class FileSink final : public io::Sink {
 public:
     FileSink() = default;
@@ -73,6 +81,7 @@ public:
 private:
     FileStream stream_;
     bool seekable_ = false;
+    std::uint64_t start_ = 0;
 };
 
 // The standard streams, borrowed.

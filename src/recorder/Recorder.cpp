@@ -27,6 +27,13 @@ namespace wavein = pendrax::wavein;
 int OpenCaptureDevice();
 void OnCaptureBlock(wavein::HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
                     DWORD_PTR param2);
+using wav::Finalise;
+using wav::kBlockBytes;
+using wav::kMaxBlocks;
+using wav::kSampleRate;
+using wav::kWavHeaderBytes;
+using wav::SerialiseWavHeader;
+using wav::WavHeader;
 
 namespace {
 

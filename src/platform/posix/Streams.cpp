@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 
 namespace pendrax::platform {
 namespace {
@@ -71,9 +72,43 @@ io::Transfer FileSource::Read(void* data, std::size_t size) {
     return done;
 }
 
-FileSink::FileSink(NativeFile file, Ownership ownership) : stream_(file, ownership) {
+io::Transfer FileSource::ReadAt(std::uint64_t offset, void* data, std::size_t size) {
+    io::Transfer done;
+    if (!OffsetFits(offset, size)) {
+        done.error = EINVAL;
+        return done;
+    }
+    auto* bytes = static_cast<unsigned char*>(data);
+    while (done.bytes < size) {
+        const ssize_t got = ::pread(stream_.File(), bytes + done.bytes, PerCall(size - done.bytes),
+                                    static_cast<off_t>(offset + done.bytes));
+        if (got > 0) {
+            done.bytes += static_cast<std::size_t>(got);
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            done.error = LastError();
+            break;
+        }
+    }
+    return done;
+}
+
+bool FileStream::Length(std::uint64_t& length) const {
     struct stat info {};
-    seekable_ = file != kNoFile && ::fstat(file, &info) == 0 && S_ISREG(info.st_mode);
+    if (file_ == kNoFile || ::fstat(file_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    length = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+FileSink::FileSink(NativeFile file, Ownership ownership) : stream_(file, ownership) {
+    std::uint64_t length = 0;
+    const int flags = file != kNoFile ? ::fcntl(file, F_GETFL) : -1;
+    const off_t start = flags >= 0 ? ::lseek(file, 0, SEEK_CUR) : -1;
+    seekable_ = stream_.Length(length) && (flags & O_APPEND) == 0 && start >= 0;
+    start_ = seekable_ ? static_cast<std::uint64_t>(start) : 0;
 }
 
 io::Transfer FileSink::Write(const void* data, std::size_t size) {
@@ -95,14 +130,18 @@ io::Transfer FileSink::Write(const void* data, std::size_t size) {
 }
 
 io::OsError FileSink::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
-    if (!OffsetFits(offset, size)) {
+    if (!seekable_) {
+        return ESPIPE;
+    }
+    if (offset > UINT64_MAX - start_ || !OffsetFits(start_ + offset, size)) {
         return EFBIG;
     }
+    const std::uint64_t at = start_ + offset;
     const auto* bytes = static_cast<const unsigned char*>(data);
     std::size_t done = 0;
     while (done < size) {
         const ssize_t put = ::pwrite(stream_.File(), bytes + done, PerCall(size - done),
-                                     static_cast<off_t>(offset + done));
+                                     static_cast<off_t>(at + done));
         if (put > 0) {
             done += static_cast<std::size_t>(put);
         } else if (put == 0) {
@@ -115,10 +154,13 @@ io::OsError FileSink::WriteAt(std::uint64_t offset, const void* data, std::size_
 }
 
 io::OsError FileSink::Truncate(std::uint64_t size) {
-    if (!OffsetFits(size, 0)) {
+    if (!seekable_) {
+        return ESPIPE;
+    }
+    if (size > UINT64_MAX - start_ || !OffsetFits(start_ + size, 0)) {
         return EFBIG;
     }
-    const auto length = static_cast<off_t>(size);
+    const auto length = static_cast<off_t>(start_ + size);
     if (::ftruncate(stream_.File(), length) != 0 || ::lseek(stream_.File(), length, SEEK_SET) < 0) {
         return LastError();
     }

@@ -2,6 +2,8 @@
 
 #include "Streams.h"
 
+#include <cstdint>
+
 namespace pendrax::platform {
 namespace {
 
@@ -24,6 +26,23 @@ LARGE_INTEGER Large(std::uint64_t value) {
     LARGE_INTEGER large{};
     large.QuadPart = static_cast<LONGLONG>(value);
     return large;
+}
+
+// Where a synchronous handle's file pointer stands; false when it has none.
+bool Position(HANDLE file, std::uint64_t& position) {
+    LARGE_INTEGER at{};
+    if (!SetFilePointerEx(file, Large(0), &at, FILE_CURRENT)) {
+        return false;
+    }
+    position = static_cast<std::uint64_t>(at.QuadPart);
+    return true;
+}
+
+OVERLAPPED At(std::uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
 }
 
 }  // namespace
@@ -79,8 +98,50 @@ io::Transfer FileSource::Read(void* data, std::size_t size) {
     return done;
 }
 
+io::Transfer FileSource::ReadAt(std::uint64_t offset, void* data, std::size_t size) {
+    io::Transfer done;
+    const HANDLE file = Handle(stream_.File());
+    // A positioned read on a synchronous handle moves the file pointer too:
+    // it is put back.
+    std::uint64_t position = 0;
+    if (!OffsetFits(offset, size) || !Position(file, position)) {
+        done.error = OffsetFits(offset, size) ? LastError() : ERROR_ARITHMETIC_OVERFLOW;
+        return done;
+    }
+    auto* bytes = static_cast<unsigned char*>(data);
+    while (done.bytes < size) {
+        OVERLAPPED at = At(offset + done.bytes);
+        DWORD got = 0;
+        if (!ReadFile(file, bytes + done.bytes, PerCall(size - done.bytes), &got, &at)) {
+            const DWORD error = GetLastError();
+            done.error = error == ERROR_HANDLE_EOF ? 0 : error;
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        done.bytes += got;
+    }
+    (void)SetFilePointerEx(file, Large(position), nullptr, FILE_BEGIN);
+    return done;
+}
+
+bool FileStream::Length(std::uint64_t& length) const {
+    LARGE_INTEGER size{};
+    if (file_ == kNoFile || GetFileType(Handle(file_)) != FILE_TYPE_DISK ||
+        !GetFileSizeEx(Handle(file_), &size)) {
+        return false;
+    }
+    length = static_cast<std::uint64_t>(size.QuadPart);
+    return true;
+}
+
 FileSink::FileSink(NativeFile file, Ownership ownership) : stream_(file, ownership) {
-    seekable_ = stream_.IsOpen() && GetFileType(Handle(stream_.File())) == FILE_TYPE_DISK;
+    std::uint64_t length = 0;
+    seekable_ = stream_.Length(length) && Position(Handle(stream_.File()), start_);
+    if (!seekable_) {
+        start_ = 0;
+    }
 }
 
 io::Transfer FileSink::Write(const void* data, std::size_t size) {
@@ -103,9 +164,13 @@ io::Transfer FileSink::Write(const void* data, std::size_t size) {
 }
 
 io::OsError FileSink::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
-    if (!OffsetFits(offset, size)) {
+    if (!seekable_) {
+        return ERROR_INVALID_FUNCTION;
+    }
+    if (offset > UINT64_MAX - start_ || !OffsetFits(start_ + offset, size)) {
         return ERROR_ARITHMETIC_OVERFLOW;
     }
+    offset += start_;
     const HANDLE file = Handle(stream_.File());
     // A positioned write on a synchronous handle moves the file pointer
     // too: put it back so appends go on at the end.
@@ -117,10 +182,7 @@ io::OsError FileSink::WriteAt(std::uint64_t offset, const void* data, std::size_
     std::size_t done = 0;
     io::OsError error = 0;
     while (done < size && error == 0) {
-        OVERLAPPED at{};
-        const std::uint64_t position = offset + done;
-        at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
-        at.OffsetHigh = static_cast<DWORD>(position >> 32);
+        OVERLAPPED at = At(offset + done);
         DWORD put = 0;
         if (!WriteFile(file, bytes + done, PerCall(size - done), &put, &at)) {
             error = LastError();
@@ -136,11 +198,14 @@ io::OsError FileSink::WriteAt(std::uint64_t offset, const void* data, std::size_
 }
 
 io::OsError FileSink::Truncate(std::uint64_t size) {
-    if (!OffsetFits(size, 0)) {
+    if (!seekable_) {
+        return ERROR_INVALID_FUNCTION;
+    }
+    if (size > UINT64_MAX - start_ || !OffsetFits(start_ + size, 0)) {
         return ERROR_ARITHMETIC_OVERFLOW;
     }
     const HANDLE file = Handle(stream_.File());
-    if (!SetFilePointerEx(file, Large(size), nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
+    if (!SetFilePointerEx(file, Large(start_ + size), nullptr, FILE_BEGIN) || !SetEndOfFile(file)) {
         return LastError();
     }
     return 0;
