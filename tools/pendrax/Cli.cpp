@@ -112,11 +112,6 @@ int UsageError(const std::string& problem) {
     return kExitUsage;
 }
 
-int PathNotUtf8(const Arg& path, const char* advice) {
-    Say("pendrax: the path '%s' is not valid UTF-8; %s\n", path.text.c_str(), advice);
-    return kExitUsage;
-}
-
 void CannotInput(const char* verb, const Arg& input, const std::string& reason) {
     Say("pendrax: cannot %s input %s: %s\n", verb, InputName(input).c_str(), reason.c_str());
 }

@@ -10,12 +10,11 @@
 
 namespace pendrax_host {
 
-// One command-line argument: its UTF-8 text for messages and options, and
-// its 16-bit form (valid is false when it has none).
+// One command-line argument: its text for messages and options (UTF-8 on
+// Windows), and on Windows the UTF-16 form files are opened by.
 struct Arg {
     std::string text;
     WidePath wide;
-    bool valid = true;
 };
 using Args = std::vector<Arg>;
 
@@ -82,8 +81,6 @@ private:
 
 // Prints "pendrax: PROBLEM" and the pointer to the help; returns kExitUsage.
 int UsageError(const std::string& problem);
-// Says the path has no 16-bit form, with what to do; returns kExitUsage.
-int PathNotUtf8(const Arg& path, const char* advice);
 
 // "cannot VERB input NAME: REASON", VERB being "open" or "read".
 void CannotInput(const char* verb, const Arg& input, const std::string& reason);

@@ -1,12 +1,19 @@
-// What the host needs from the system besides files: the process's set-up,
-// the requests to stop that come from outside, and the capture device.
+// What the host needs from the system beyond the core's streams: the
+// process's set-up, the requests to stop that come from outside, names and
+// reasons, and the capture device.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "Cli.h"
+#include "Io.h"
+#include "Streams.h"
 
 namespace pendrax_host {
+
+using pendrax::platform::FileName;
+using pendrax::platform::NativeFile;
 
 // Things every command wants before it starts: SIGPIPE and SIGXFSZ ignored,
 // so a closed pipe or a file-size limit fails a write instead of killing us;
@@ -23,10 +30,33 @@ bool StopRequested();
 int StopStatus();
 void StopDone();
 
-// Selects the capture device for the recorder; false where the platform's
-// recorder always uses the default input.
-bool SelectCaptureDevice(const std::string& name);
+// While a flange writes `temporary` (empty for none), the same signals end
+// the process at once, even in a read that waits on a pipe: `temporary`
+// and, when not empty, `created` (a target the host made) are removed and
+// `message` is printed first. On Windows, where a file open for writing
+// cannot be removed, they only set the flag, and the flange's sink ends it.
+void EndFlangeOnSignal(const FileName& temporary, const FileName& created,
+                       const std::string& message);
 
-void SleepMilliseconds(int milliseconds);
+// The name the system opens an argument by.
+FileName NameOf(const Arg& arg);
+// The system's text for an error number (errno; GetLastError on Windows).
+std::string ErrorText(pendrax::io::OsError error);
+// EPIPE, or its Windows counterparts: the reader of a pipe went away.
+bool IsBrokenPipe(pendrax::io::OsError error);
+// Whether the name leads to a file; with `orLink`, whether anything is at
+// the name itself (a dangling link too).
+bool Exists(const FileName& name, bool orLink = false);
+
+// A name as messages show it.
+std::string Utf8Name(const FileName& name);
+
+// Whether a failure to make `name` is its folder's: the name is free and
+// the folder refuses new files.
+bool FolderFault(const FileName& name, pendrax::io::OsError error);
+
+// Whether the recorder takes a capture device by name (ALSA does; winmm
+// records the default input).
+bool NamedCaptureDevices();
 
 }  // namespace pendrax_host

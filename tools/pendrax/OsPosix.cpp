@@ -1,10 +1,12 @@
-// The system on POSIX: signals, the terminal, the capture device.
+// The system on POSIX: signals, names and reasons, the terminal.
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <time.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "Console.h"
 #include "Os.h"
@@ -16,18 +18,32 @@ volatile sig_atomic_t stopSignal = 0;
 
 extern "C" void RequestStop(int signal) { stopSignal = signal; }
 
-}  // namespace
+// The flange's files, made before its handler can run; the handler does
+// only what POSIX lists as async-signal-safe (unlink, write, _exit).
+struct FlangeFiles {
+    FileName temporary;
+    FileName created;
+    std::string message;
+};
+FlangeFiles* flangeFiles = nullptr;
 
-void PrepareProcess() {
-    (void)::signal(SIGPIPE, SIG_IGN);
-    (void)::signal(SIGXFSZ, SIG_IGN);
+extern "C" void EndFlange(int signal) {
+    const FlangeFiles& files = *flangeFiles;
+    if (!files.temporary.empty()) {
+        (void)::unlink(files.temporary.c_str());
+    }
+    if (!files.created.empty()) {
+        (void)::unlink(files.created.c_str());
+    }
+    (void)!::write(STDERR_FILENO, files.message.data(), files.message.size());
+    ::_exit(128 + signal);
 }
 
-void InstallStopHandlers() {
+void Install(void (*handler)(int)) {
     struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: a wait wakes at once
+    action.sa_handler = handler;
+    sigfillset(&action.sa_mask);  // one handler at a time
+    action.sa_flags = 0;          // no restart: a wait wakes at once
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction before {};
         if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
@@ -36,22 +52,49 @@ void InstallStopHandlers() {
     }
 }
 
+}  // namespace
+
+void PrepareProcess() {
+    (void)::signal(SIGPIPE, SIG_IGN);
+    (void)::signal(SIGXFSZ, SIG_IGN);
+}
+
+void InstallStopHandlers() { Install(RequestStop); }
+
 bool StopRequested() { return stopSignal != 0; }
 
 int StopStatus() { return 128 + static_cast<int>(stopSignal); }
 
 void StopDone() {}
 
-bool SelectCaptureDevice(const std::string& name) {
-    // Set before the recorder starts, while the host has one thread.
-    // NOLINTNEXTLINE(concurrency-mt-unsafe)
-    return ::setenv("PENDRAX_CAPTURE_DEVICE", name.c_str(), 1) == 0;
+void EndFlangeOnSignal(const FileName& temporary, const FileName& created,
+                       const std::string& message) {
+    static FlangeFiles files;
+    files = {temporary, created, message};
+    flangeFiles = &files;
+    Install(EndFlange);
 }
 
-void SleepMilliseconds(int milliseconds) {
-    const timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1000L * 1000};
-    ::nanosleep(&pause, nullptr);
+FileName NameOf(const Arg& arg) { return arg.text; }
+
+// Called from the host's main thread only.
+// NOLINTNEXTLINE(concurrency-mt-unsafe)
+std::string ErrorText(pendrax::io::OsError error) { return std::strerror(static_cast<int>(error)); }
+
+bool IsBrokenPipe(pendrax::io::OsError error) { return error == EPIPE; }
+
+bool Exists(const FileName& name, bool orLink) {
+    struct stat status {};
+    return (orLink ? ::lstat(name.c_str(), &status) : ::stat(name.c_str(), &status)) == 0;
 }
+
+bool FolderFault(const FileName& name, pendrax::io::OsError error) {
+    return (error == EACCES || error == EROFS) && !Exists(name, true);
+}
+
+std::string Utf8Name(const FileName& name) { return name; }
+
+bool NamedCaptureDevices() { return true; }
 
 void WriteText(std::FILE* stream, const std::string& text) {
     (void)std::fwrite(text.data(), 1, text.size(), stream);

@@ -1,4 +1,4 @@
-// The system on Windows: console events, the console, the capture device.
+// The system on Windows: console events, names and reasons, the console.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -14,9 +14,9 @@ namespace {
 volatile LONG stopEvent = -1;
 HANDLE stopDone = nullptr;
 
-// Ctrl-C, Ctrl-Break and console close all ask to stop. On close the system
-// ends the process once this returns (HandlerRoutine's documented rule), so
-// it waits for the output to be finished.
+// Ctrl-C, Ctrl-Break and console close all ask to stop. The handler runs on
+// a thread of its own; on close the system ends the process once it returns
+// (HandlerRoutine's documented rule), so it waits for the output first.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     InterlockedExchange(&stopEvent, static_cast<LONG>(event));
     if (event == CTRL_CLOSE_EVENT && stopDone != nullptr) {
@@ -33,8 +33,10 @@ void PrepareProcess() {
 }
 
 void InstallStopHandlers() {
-    stopDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    if (stopDone == nullptr) {
+        stopDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    }
 }
 
 bool StopRequested() { return InterlockedCompareExchange(&stopEvent, -1, -1) >= 0; }
@@ -50,9 +52,46 @@ void StopDone() {
     }
 }
 
-bool SelectCaptureDevice(const std::string&) { return false; }
+void EndFlangeOnSignal(const FileName&, const FileName&, const std::string&) {
+    InstallStopHandlers();
+}
 
-void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+FileName NameOf(const Arg& arg) { return FileName(arg.wide.begin(), arg.wide.end()); }
+
+std::string ErrorText(pendrax::io::OsError error) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (length == 0 || text == nullptr) {
+        return "error " + std::to_string(error);
+    }
+    WidePath wide(text, length);
+    LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.' ||
+                             wide.back() == L' ')) {
+        wide.pop_back();
+    }
+    return WideToUtf8(wide);
+}
+
+bool IsBrokenPipe(pendrax::io::OsError error) {
+    return error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA;
+}
+
+bool Exists(const FileName& name, bool) {
+    return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool FolderFault(const FileName& name, pendrax::io::OsError error) {
+    return error == ERROR_ACCESS_DENIED && !Exists(name);
+}
+
+std::string Utf8Name(const FileName& name) {
+    return WideToUtf8(WidePath(name.begin(), name.end()));
+}
+
+bool NamedCaptureDevices() { return false; }
 
 void WriteText(std::FILE* stream, const std::string& text) {
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));

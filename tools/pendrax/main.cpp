@@ -7,8 +7,9 @@
 
 #include "Cli.h"
 #include "Console.h"
+#include "FlangeCommand.h"
 #include "Os.h"
-#include "commands/Commands.h"
+#include "RecordCommand.h"
 
 namespace pendrax_host {
 namespace {
@@ -73,8 +74,8 @@ int Main(const Args& args) {
 }  // namespace pendrax_host
 
 #if defined(_WIN32)
-// The UTF-16 arguments are the paths as given; their UTF-8 form is for
-// options and messages.
+// The UTF-16 arguments are the names files are opened by; their UTF-8 form
+// is for options and messages.
 int wmain(int argc, wchar_t** argv) {
     pendrax_host::Args args;
     for (int k = 1; k < argc; ++k) {
@@ -91,7 +92,6 @@ int main(int argc, char** argv) {
     for (int k = 1; k < argc; ++k) {
         pendrax_host::Arg arg;
         arg.text = argv[k];
-        arg.valid = pendrax_host::Utf8ToWide(arg.text, arg.wide);
         args.push_back(arg);
     }
     return pendrax_host::Main(args);

@@ -8,7 +8,7 @@
 #include "Console.h"
 #include "Os.h"
 #include "PendraxWAVFlanger.h"
-#include "commands/Commands.h"
+#include "RecordCommand.h"
 #include "record/Session.h"
 #include "record/StopPolicy.h"
 
@@ -132,13 +132,22 @@ int RunRecord(const Args& args) {
     if (output == nullptr) {
         return UsageError("record: missing OUT");
     }
-    if (!output->valid && !IsStream(*output)) {
-        return PathNotUtf8(*output, "choose another name");
+    Arg named = *output;
+#if !defined(_WIN32)
+    if (!Utf8ToWide(named.text, named.wide) && !IsStream(named)) {
+        Say("pendrax: the path '%s' is not valid UTF-8; choose another name\n", named.text.c_str());
+        return kExitUsage;
     }
-    if (deviceGiven && !SelectCaptureDevice(device)) {
+    // Set before the recorder starts, while the host has one thread.
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
+    if (deviceGiven && ::setenv("PENDRAX_CAPTURE_DEVICE", device.c_str(), 1) != 0) {
+        return kExitUsage;
+    }
+#endif
+    if (deviceGiven && !NamedCaptureDevices()) {
         return UsageError("record: -D is not available here; the recorder uses the default input");
     }
-    RecordingSession session(*output);
+    RecordingSession session(named);
     const int started = session.Start(DeviceName(device));
     if (started != kExitSuccess) {
         return started;

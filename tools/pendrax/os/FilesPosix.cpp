@@ -15,7 +15,7 @@ namespace {
 Arg Named(const std::string& text) {
     Arg arg;
     arg.text = text;
-    arg.valid = Utf8ToWide(text, arg.wide);
+    (void)Utf8ToWide(text, arg.wide);
     return arg;
 }
 

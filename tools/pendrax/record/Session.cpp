@@ -2,16 +2,14 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 
-#include "PendraxWAVFlanger.h"
 #include "Cli.h"
 #include "Console.h"
+#include "LiveLine.h"
+#include "Os.h"
+#include "PendraxWAVFlanger.h"
 #include "os/Probes.h"
-#include "Os.h"
-#include "Os.h"
-#include "os/Signals.h"
-#include "record/LiveLine.h"
-#include "record/Meter.h"
 #include "record/StopPolicy.h"
 
 namespace pendrax_host {
@@ -76,6 +74,7 @@ RecordingSession::End RecordingSession::Run(long seconds) {
     End end;
     const long limit = seconds > 0 ? seconds : PENDRAX_MAX_BLOCKS;
     long shown = 0;
+    std::string level;
     unsigned char block[PENDRAX_BLOCK_BYTES];
     for (;;) {
         const double elapsed = SecondsSince(begin_);
@@ -86,10 +85,16 @@ RecordingSession::End RecordingSession::Run(long seconds) {
         }
         // The level of the latest second the file gained.
         if (written > shown && target_.ReadBlock(written - 1, block)) {
-            line.Level(PeakText(block, sizeof block));
+            int peak = 0;
+            for (std::size_t k = 0; k + 1 < sizeof block; k += 2) {
+                const auto sample = static_cast<short>(block[k] | (block[k + 1] << 8));
+                peak = sample < 0 ? (-sample > peak ? -sample : peak)
+                                  : (sample > peak ? sample : peak);
+            }
+            level = LevelText(peak);
         }
         shown = written;
-        line.Show(written < limit ? written : limit);
+        line.Show(written < limit ? written : limit, level, "");
         if (StopRequested()) {
             break;
         }
@@ -118,11 +123,12 @@ RecordingSession::End RecordingSession::Run(long seconds) {
             end.stalledAt = elapsed;
             break;
         }
-        SleepMilliseconds(policy.WaitMilliseconds(elapsed, written));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(policy.WaitMilliseconds(elapsed, written)));
     }
     end.lost = policy.LostSeconds();
     Stop(limit, end);
-    line.End();
+    line.Break();
     return end;
 }
 
