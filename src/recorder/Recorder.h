@@ -18,6 +18,7 @@
 
 #include "Io.h"
 #include "WavHeader.h"
+#include "WaveIn.h"
 
 namespace pendrax::recorder {
 
@@ -42,13 +43,9 @@ enum class HeaderMode {
     Streamed,
 };
 
-// Why a span of audio was lost.
-enum class LossCause {
-    WriterStalled,  // the ring was full: the sink was held up too long
-    DeviceOverrun,  // the system's own buffer overflowed
-    Suspended,      // the system was suspended
-    DeviceGone,     // the device went away, or did not give its audio back
-};
+// Why a span of audio was lost: WriterStalled, DeviceOverrun, Suspended,
+// DeviceGone.
+using LossCause = wavein::LossCause;
 
 // A span the file holds as silence instead of audio.
 struct Loss {
@@ -130,7 +127,9 @@ public:
 
     // Writes the header and starts capture. The recorder keeps `sink` until
     // its writer ends. On any result but Started nothing runs, and the sink
-    // holds at most the header.
+    // holds at most the header (a SizesAtEnd one; a Streamed header is
+    // written only once capture runs). SizesAtEnd on a sink that is not
+    // Seekable() is WriteFailed with error 0.
     StartOutcome Start(std::shared_ptr<io::Sink> sink, const Options& options);
 
     // Ends capture at once: nothing captured after the call is written. The
