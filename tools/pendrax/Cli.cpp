@@ -144,7 +144,7 @@ constexpr ExitRow kExitRows[] = {
     {"4", "record", "stopped early: the device ended or writing failed (blocks so far kept)"},
     {"5", "record", "recorded, but audio was lost (the seconds lost are silence)"},
     {"11", "record", "the capture device did not open"},
-    {"12", "record", "the capture buffer could not be queued"},
+    {"12", "record", "the recorder got no buffers or threads"},
     {"13", "record", "capture did not start"},
     {"14", "record", "OUT could not be created or written (OUT left as it was)"},
     {"15", "record", "a recording into OUT is already in progress"},
