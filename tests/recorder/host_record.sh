@@ -27,7 +27,7 @@ header_matches() { [ "$(soxi -s "$1")" = $(( $(blocks_in "$1") * 8000 )) ] && [ 
 "$pendrax" record "$work/a.wav" "$work/b.wav" >"$work/out" 2>"$work/err"; check "two paths" 2 $?
 [ -e "$work/a.wav" ] && { echo "FAIL: a usage error created a file"; failures=$((failures + 1)); }
 "$pendrax" record "$work/missing/a.wav" --seconds 1 >"$work/out" 2>"$work/err"; check "file not created" 14 $?
-expect_text "file failure explained" "$work/err" "cannot create '$work/missing/a.wav': No such file or directory"
+expect_text "file failure explained" "$work/err" "cannot create output '$work/missing/a.wav': No such file or directory"
 "$pendrax" record -D pendrax_no_such_device "$work/none.wav" --seconds 1 >"$work/out" 2>"$work/err"
 check "no capture device" 11 $?
 expect_text "device named" "$work/err" "the capture device 'pendrax_no_such_device' did not open"
@@ -41,7 +41,7 @@ cmp -s "$work/precious.wav" "$work/precious.copy" && [ ! -e "$work/none.wav" ] &
 expect_text "/dev/full's reason" "$work/err" "writing '/dev/full' failed: No space left on device"
 ln -s "$work/missing/x.wav" "$work/dangling"
 "$pendrax" record "$work/dangling" >"$work/out" 2>"$work/err"; check "dangling link" 14 $?
-expect_text "dangling link's reason" "$work/err" "cannot create '$work/dangling': No such file or directory"
+expect_text "dangling link's reason" "$work/err" "cannot create output '$work/dangling': No such file or directory"
 # A source far faster than real time stops at the asked length too.
 "$pendrax" record -D null --seconds 2 "$work/null.wav" >"$work/out" 2>"$work/err"; check "-D null --seconds 2" 0 $?
 [ "$(stat -c %s "$work/null.wav")" = 32044 ] && header_matches "$work/null.wav" ||
@@ -83,7 +83,7 @@ check "record - read by sox" "0 0" "${PIPESTATUS[*]}"
 "$pendrax" record "$work/two.wav" --seconds 3 >"$work/out" 2>"$work/err" & recorder=$!
 sleep 1
 "$pendrax" record "$work/two.wav" --seconds 1 >"$work/out2" 2>"$work/err2"; check "a second recording into one file" 15 $?
-expect_text "second recording explained" "$work/err2" "a recording into '$work/two.wav' is already in progress"
+expect_text "second recording explained" "$work/err2" "cannot write '$work/two.wav': another pendrax is writing it"
 wait "$recorder"; check "the first recording goes on" 0 $?
 [ "$(blocks_in "$work/two.wav")" = 3 ] && header_matches "$work/two.wav" || { echo "FAIL: the first recording's file"; failures=$((failures + 1)); }
 # Under nohup a hang-up is not a stop.

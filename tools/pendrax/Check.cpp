@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Console.h"
+#include "Os.h"
 #include "WavHeader.h"
 
 namespace pendrax_host {
@@ -120,9 +120,9 @@ int Refuse(const Arg& input, bool stream, const std::string& found, const std::s
         Say("pendrax: convert it first: %s\n",
             SoxCommand(input, stream, soxType, kHostShell).c_str());
     }
-    Say("pendrax: or flange it as it is with --force: the flanger then copies its first %zu "
+    Say("pendrax: or flange it as it is with --force: the flanger then copies its first %u "
         "bytes and takes every byte after them for 16-bit mono samples\n",
-        wav::kWavHeaderBytes);
+        static_cast<unsigned>(wav::kWavHeaderBytes));
     return kExitInputRefused;
 }
 

@@ -1,8 +1,10 @@
 #include "Cli.h"
 
+#include <cstdarg>
 #include <cstdio>
+#include <vector>
 
-#include "Console.h"
+#include "Os.h"
 #include "PendraxWAVFlanger.h"
 
 #if !defined(PENDRAX_HOST_VERSION)
@@ -105,6 +107,23 @@ bool OptionScanner::NextShort(const std::string& text) {
 
 bool OptionScanner::Is(const char* name) const {
     return spec_ != nullptr && std::string(spec_->name) == name;
+}
+
+// printf's own form, its arguments checked by the format attribute.
+// NOLINTNEXTLINE(cert-dcl50-cpp)
+void Say(const char* format, ...) {
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::va_list again;
+    va_copy(again, arguments);
+    const int size = std::vsnprintf(nullptr, 0, format, arguments);
+    va_end(arguments);
+    if (size > 0) {
+        std::vector<char> text(static_cast<std::size_t>(size) + 1);
+        (void)std::vsnprintf(text.data(), text.size(), format, again);
+        WriteText(stderr, std::string(text.data(), static_cast<std::size_t>(size)));
+    }
+    va_end(again);
 }
 
 int UsageError(const std::string& problem) {

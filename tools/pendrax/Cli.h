@@ -79,6 +79,13 @@ private:
     std::string problem_;
 };
 
+// printf to standard error, each message a line "pendrax: ...".
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+// NOLINTNEXTLINE(cert-dcl50-cpp)
+void Say(const char* format, ...);
+
 // Prints "pendrax: PROBLEM" and the pointer to the help; returns kExitUsage.
 int UsageError(const std::string& problem);
 

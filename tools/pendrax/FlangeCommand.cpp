@@ -10,10 +10,9 @@
 #include <string>
 
 #include "Check.h"
-#include "Console.h"
 #include "Flange.h"
 #include "Os.h"
-#include "Replace.h"
+#include "Output.h"
 #include "WavHeader.h"
 
 namespace pendrax_host {
@@ -78,67 +77,6 @@ private:
     std::uint64_t limit_;
     std::uint64_t passed_ = 0;
 };
-
-// OUT's sink: a replacement for a file, the stream itself otherwise, and on
-// Windows the end of the flange once a stop is asked for.
-class Output final : public io::Sink {
-public:
-    io::Transfer Write(const void* data, std::size_t size) override {
-        if (StopRequested()) {
-            return {0, 1};
-        }
-        return Sink().Write(data, size);
-    }
-    bool Seekable() const override { return const_cast<Output*>(this)->Sink().Seekable(); }
-    io::OsError WriteAt(std::uint64_t offset, const void* data, std::size_t size) override {
-        return Sink().WriteAt(offset, data, size);
-    }
-    io::OsError Truncate(std::uint64_t size) override { return Sink().Truncate(size); }
-
-    platform::FileSink& Sink() { return replacing ? replacement.Sink() : direct; }
-    NativeFile File() { return Sink().Stream().File(); }
-
-    platform::Replacement replacement;
-    platform::FileSink direct;
-    bool replacing = false;
-};
-
-// Opens OUT: standard output as it stands ('>>' appends), anything but a
-// regular file directly, a regular file (or a new one) through a
-// replacement. Says why it cannot and returns the exit status.
-int OpenOutput(const Arg& output, Output& out, bool& created) {
-    if (IsStream(output)) {
-        out.direct = platform::StandardOutput();
-        return kExitSuccess;
-    }
-    const FileName name = NameOf(output);
-    created = !Exists(name, true);
-    const platform::ReplaceStatus begun = out.replacement.Begin(name);
-    out.replacing = !begun.Failed();
-    if (out.replacing) {
-        return kExitSuccess;
-    }
-    switch (begun.step) {
-        case platform::ReplaceStep::kLockTarget:
-            Say("pendrax: cannot write %s: another pendrax is writing it\n",
-                OutputName(output).c_str());
-            return kExitOpenFailed;
-        case platform::ReplaceStep::kCreateTemporary:
-            Say("pendrax: cannot create a new file in the folder of %s: %s\n",
-                OutputName(output).c_str(), ErrorText(begun.error).c_str());
-            return kExitOpenFailed;
-        default: break;
-    }
-    // A device or a pipe by name is written as it is, never replaced.
-    const io::OsError error = platform::OpenSink(name, platform::Existing::kKeep, out.direct);
-    if (error == 0 && !out.direct.Seekable()) {
-        return kExitSuccess;
-    }
-    Say("pendrax: cannot %s output %s%s: %s\n", Exists(name) ? "open" : "create",
-        OutputName(output).c_str(), FolderFault(name, error) ? " in its folder" : "",
-        ErrorText(error != 0 ? error : begun.error).c_str());
-    return kExitOpenFailed;
-}
 
 // "3.0", "0.62", "268435.45": seconds to the hundredth, never rounded up
 // past what a reader finds.
@@ -217,22 +155,20 @@ int RunFlange(const Args& args) {
     }
 
     Output out;
-    bool created = false;
-    const int opened = OpenOutput(output, out, created);
-    if (opened != kExitSuccess) {
-        return opened;
+    out.endOnStop = true;
+    if (out.Open(output) != Output::Opened::kOpened) {
+        return kExitOpenFailed;
     }
-    if (platform::SameFile(source.Stream().File(),
-                           out.replacing ? out.replacement.Target() : out.File())) {
+    if (platform::SameFile(source.Stream().File(), out.File())) {
         Say("pendrax: the output %s is the input file itself; it is left as it was\n",
             OutputName(output).c_str());
         return kExitOpenFailed;
     }
-    const FileName temporary = out.replacing ? out.replacement.TemporaryName() : FileName();
-    EndFlangeOnSignal(temporary, created ? NameOf(output) : FileName(),
-                      out.replacing
-                          ? "pendrax: interrupted; " + OutputName(output) + " was left as it was\n"
-                          : "pendrax: interrupted; the output is incomplete\n");
+    const std::string left = OutputName(output) + " was left as it was";
+    EndFlangeOnSignal(
+        out.Replacing() ? out.Temporary() : FileName(), out.Created() ? NameOf(output) : FileName(),
+        "pendrax: interrupted; " +
+            (out.Replacing() ? left : std::string("the output is incomplete")) + "\n");
 
     CheckedSource checkedSource(source, head, got.bytes, force ? ~std::uint64_t{0} : checked.limit);
     const pendrax::FlangeResult result = pendrax::Flange(checkedSource, out);
@@ -250,8 +186,8 @@ int RunFlange(const Args& args) {
                                       ? checkedSource.Drain(after)
                                       : 0;
     if (StopRequested()) {
-        out.replacement.Abandon();
-        Say("pendrax: interrupted; %s was left as it was\n", OutputName(output).c_str());
+        out.Abandon();
+        Say("pendrax: interrupted; %s\n", left.c_str());
         StopDone();
         return StopStatus();
     }
@@ -259,28 +195,15 @@ int RunFlange(const Args& args) {
         return kExitBrokenPipe;  // the reader wanted no more: quietly, as SIGPIPE would
     }
     if (result.failed != pendrax::FailedSide::kNone) {
-        out.replacement.Abandon();
+        out.Abandon();
         const bool reading = result.failed == pendrax::FailedSide::kInput;
         Say("pendrax: %s %s failed: %s%s\n", reading ? "reading" : "writing",
             (reading ? InputName(input) : OutputName(output)).c_str(),
-            ErrorText(result.error).c_str(),
-            out.replacing ? std::string("; " + OutputName(output) + " was left as it was").c_str()
-                          : "");
+            ErrorText(result.error).c_str(), out.Replacing() ? ("; " + left).c_str() : "");
         return kExitIoFailed;
     }
-    if (out.replacing) {
-        const platform::ReplaceStatus committed = out.replacement.Commit();
-        if (committed.step == platform::ReplaceStep::kRename) {
-            Say("pendrax: cannot replace %s: %s; the flanged output is in '%s'\n",
-                OutputName(output).c_str(), ErrorText(committed.error).c_str(),
-                Utf8Name(out.replacement.TemporaryName()).c_str());
-            return kExitIoFailed;
-        }
-        if (committed.Failed()) {
-            Say("pendrax: writing %s failed: %s; it was left as it was\n",
-                OutputName(output).c_str(), ErrorText(committed.error).c_str());
-            return kExitIoFailed;
-        }
+    if (!out.Commit()) {
+        return kExitIoFailed;
     }
     if (!force && stream) {
         WarnStreamEnd(input, checked, checkedSource.Passed(), leftOut, after, sizeof after);

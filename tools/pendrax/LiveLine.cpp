@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "Cli.h"
-#include "Console.h"
+#include "Os.h"
 
 namespace pendrax_host {
 

@@ -3,7 +3,9 @@
 // reasons, and the capture device.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "Cli.h"
@@ -37,6 +39,15 @@ void StopDone();
 // cannot be removed, they only set the flag, and the flange's sink ends it.
 void EndFlangeOnSignal(const FileName& temporary, const FileName& created,
                        const std::string& message);
+
+// Writes `text` to `stream` (stdout or stderr) as its kind of stream wants
+// it: UTF-16 on a Windows console, which shows UTF-8 text only so; the
+// UTF-8 bytes anywhere else.
+void WriteText(std::FILE* stream, const std::string& text);
+// Whether standard error is a terminal, and its width in columns (0 when
+// it is not one or does not say).
+bool StderrIsTerminal();
+std::size_t StderrColumns();
 
 // The name the system opens an argument by.
 FileName NameOf(const Arg& arg);

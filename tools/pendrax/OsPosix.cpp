@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Console.h"
 #include "Os.h"
 
 namespace pendrax_host {

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 
-#include "Console.h"
 #include "Os.h"
 
 namespace pendrax_host {

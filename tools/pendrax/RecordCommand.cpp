@@ -9,11 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "Console.h"
 #include "LiveLine.h"
 #include "Os.h"
+#include "Output.h"
 #include "Recorder.h"
-#include "Replace.h"
 #include "Take.h"
 #include "WavHeader.h"
 
@@ -21,7 +20,6 @@ namespace pendrax_host {
 namespace {
 
 namespace io = pendrax::io;
-namespace platform = pendrax::platform;
 namespace recorder = pendrax::recorder;
 namespace wav = pendrax::wav;
 
@@ -72,54 +70,6 @@ std::string LostText(std::uint64_t frames, recorder::LossCause cause) {
     (void)std::snprintf(text, sizeof text, "%.1f s lost (%s)",
                         static_cast<double>(frames) / wav::kSampleRate, CauseText(cause).c_str());
     return text;
-}
-
-// Where the recording goes: standard output as it stands, a device or a
-// pipe by name, or a regular file through a replacement.
-struct Target {
-    platform::Replacement replacement;
-    platform::FileSink direct;
-    bool replacing = false;
-    io::Sink& Sink() { return replacing ? static_cast<io::Sink&>(replacement.Sink()) : direct; }
-};
-
-// Opens OUT; says why it cannot and returns the exit status.
-int OpenTarget(const Arg& output, Target& target, recorder::HeaderMode& mode) {
-    mode = recorder::HeaderMode::Streamed;
-    if (IsStream(output)) {
-        target.direct = platform::StandardOutput();
-        if (target.direct.Seekable()) {
-            mode = recorder::HeaderMode::SizesAtEnd;
-        }
-        return kExitSuccess;
-    }
-    const FileName name = NameOf(output);
-    const platform::ReplaceStatus begun = target.replacement.Begin(name);
-    if (!begun.Failed()) {
-        target.replacing = true;
-        mode = recorder::HeaderMode::SizesAtEnd;
-        return kExitSuccess;
-    }
-    const int fileFailed = kExitStartFailedBase + PENDRAX_RECORDER_FILE_FAILED;
-    switch (begun.step) {
-        case platform::ReplaceStep::kLockTarget:
-            Say("pendrax: a recording into %s is already in progress\n",
-                OutputName(output).c_str());
-            return kExitStartFailedBase + PENDRAX_RECORDER_BUSY;
-        case platform::ReplaceStep::kCreateTemporary:
-            Say("pendrax: cannot create a new file in the folder of %s: %s\n",
-                OutputName(output).c_str(), ErrorText(begun.error).c_str());
-            return fileFailed;
-        default: break;
-    }
-    const io::OsError error = platform::OpenSink(name, platform::Existing::kKeep, target.direct);
-    if (error == 0 && !target.direct.Seekable()) {
-        return kExitSuccess;
-    }
-    Say("pendrax: cannot %s %s%s: %s\n", Exists(name) ? "open" : "create",
-        OutputName(output).c_str(), FolderFault(name, error) ? " in its folder" : "",
-        ErrorText(error != 0 ? error : begun.error).c_str());
-    return fileFailed;
 }
 
 std::string StartFailure(recorder::StartResult result, const std::string& device, int& code) {
@@ -196,15 +146,20 @@ int RunRecord(const Args& args) {
     }
     const std::string name = OutputName(*output);
 
-    Target target;
-    recorder::Options options;
-    const int opened = OpenTarget(*output, target, options.header);
-    if (opened != kExitSuccess) {
-        return opened;
+    Output target;
+    const Output::Opened opened = target.Open(*output);
+    if (opened != Output::Opened::kOpened) {
+        return kExitStartFailedBase + (opened == Output::Opened::kBusy
+                                           ? PENDRAX_RECORDER_BUSY
+                                           : PENDRAX_RECORDER_FILE_FAILED);
     }
+    // Sizes at the end where the header can be gone back to; a stream's once.
+    recorder::Options options;
+    options.header =
+        target.Seekable() ? recorder::HeaderMode::SizesAtEnd : recorder::HeaderMode::Streamed;
     // Outlives the recorder's writer, which a stop that timed out leaves running.
     static std::shared_ptr<Take> take;
-    take = std::make_shared<Take>(target.Sink(), static_cast<std::uint32_t>(seconds));
+    take = std::make_shared<Take>(target, static_cast<std::uint32_t>(seconds));
     options.device = device;
     options.observer = take.get();
     InstallStopHandlers();
@@ -213,9 +168,9 @@ int RunRecord(const Args& args) {
     if (started.result != recorder::StartResult::Started) {
         // Nothing of a failed start stays: no file beside OUT, no header
         // on standard output.
-        target.replacement.Abandon();
-        if (!target.replacing && target.direct.Seekable()) {
-            (void)target.direct.Truncate(0);
+        target.Abandon();
+        if (!target.Replacing() && target.Seekable()) {
+            (void)target.Truncate(0);
         }
         int code = PENDRAX_RECORDER_FILE_FAILED;
         const std::string why = StartFailure(started.result, device, code);
@@ -239,7 +194,7 @@ int RunRecord(const Args& args) {
         line.Show(state.blocks, state.peak >= 0 ? LevelText(state.peak) : "",
                   LostText(state.framesLost, state.cause));
         if (StopRequested() || state.complete || state.deviceEnded || state.writeFailed ||
-            (seconds > 0 && state.blocks >= seconds) ||
+            (seconds > 0 && state.blocks >= static_cast<std::uint32_t>(seconds)) ||
             state.blocks >= recorder::kRecordingMaxBlocks) {
             break;
         }
@@ -274,7 +229,7 @@ int RunRecord(const Args& args) {
     std::string problem;
     if (state.writeFailed || (stopped.writeError != 0 && !state.complete)) {
         const io::OsError error = state.writeFailed ? state.error : stopped.writeError;
-        if (!target.replacing && IsStream(*output) && IsBrokenPipe(error)) {
+        if (!target.Replacing() && IsBrokenPipe(error)) {
             StopDone();
             return kExitBrokenPipe;  // the reader wanted no more: quietly, as SIGPIPE would
         }
@@ -287,21 +242,15 @@ int RunRecord(const Args& args) {
         problem = "the recording reached the WAV size limit of " + LongestText() + kept;
     }
     // A writer still held up keeps the file open: it stays where it is.
-    if (target.replacing && !stopped.timedOut) {
-        const platform::ReplaceStatus committed = target.replacement.Commit();
-        if (committed.Failed()) {
-            problem = "cannot put the recording in place of " + name + ": " +
-                      ErrorText(committed.error) +
-                      (committed.step == platform::ReplaceStep::kRename
-                           ? "; it is in '" + Utf8Name(target.replacement.TemporaryName()) + "'"
-                           : std::string());
-        }
-    } else if (target.replacing) {
-        problem += "; the recording is in '" + Utf8Name(target.replacement.TemporaryName()) + "'";
+    if (stopped.timedOut && target.Replacing()) {
+        problem += "; the recording is in '" + Utf8Name(target.Temporary()) + "'";
     }
-    StopDone();
     if (!problem.empty()) {
         Say("pendrax: %s\n", problem.c_str());
+    }
+    const bool committed = stopped.timedOut || target.Commit();
+    StopDone();
+    if (!problem.empty() || !committed) {
         return kExitStoppedEarly;
     }
     if (!Quiet()) {

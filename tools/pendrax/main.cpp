@@ -6,7 +6,6 @@
 #include <string>
 
 #include "Cli.h"
-#include "Console.h"
 #include "FlangeCommand.h"
 #include "Os.h"
 #include "RecordCommand.h"
