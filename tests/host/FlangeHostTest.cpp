@@ -1,6 +1,8 @@
 // The host's pure pieces on the flange side, case by case.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "Check.h"
@@ -82,9 +84,7 @@ TEST(Options, PrefixesBundlesAndValuesAsGetoptLongReadsThem) {
     };
     for (const auto& c : cases) {
         Args args;
-        for (const char* text : c.args) {
-            args.push_back(Named(text));
-        }
+        std::transform(c.args.begin(), c.args.end(), std::back_inserter(args), Named);
         OptionScanner scan(args, specs);
         std::string seen;
         while (scan.Next()) {

@@ -1,5 +1,6 @@
 #include "Check.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -58,10 +59,9 @@ std::string OtherSoxType(const unsigned char* bytes, std::size_t count) {
 }
 
 std::string ChunkText(const wav::Chunk& chunk) {
-    std::string id;
-    for (const char c : chunk.id) {
-        id.push_back(c >= 0x20 && c < 0x7F ? c : '?');
-    }
+    std::string id(chunk.id, sizeof chunk.id);
+    std::replace_if(
+        id.begin(), id.end(), [](char c) { return c < 0x20 || c >= 0x7F; }, '?');
     return "'" + id + "' (" + std::to_string(chunk.size) + " bytes)";
 }
 
@@ -128,37 +128,25 @@ int Refuse(const Arg& input, bool stream, const std::string& found, const std::s
 
 // What the sizes say against the length, for the warning.
 std::string SizeProblem(const CheckedInput& in, std::uint64_t length) {
-    const unsigned long long held = in.sizes.held;
-    char text[160] = {};
+    const std::string held = std::to_string(in.sizes.held);
+    char hex[16];
+    (void)std::snprintf(hex, sizeof hex, "0x%08" PRIX32, in.walk.dataSize);
     switch (in.sizes.state) {
         case wav::SizeState::kZero:
-            if (length == wav::kUnknownLength) {
-                return "a data size of 0";
-            }
-            (void)std::snprintf(text, sizeof text,
-                                "a data size of 0 where the file holds %llu bytes", held);
-            break;
+            return length == wav::kUnknownLength
+                       ? "a data size of 0"
+                       : "a data size of 0 where the file holds " + held + " bytes";
         case wav::SizeState::kPlaceholder:
-            (void)std::snprintf(text, sizeof text,
-                                "a stream's placeholder size (0x%08" PRIX32
-                                ") in a file of %llu bytes of samples",
-                                in.walk.dataSize, held);
-            break;
+            return "a stream's placeholder size (" + std::string(hex) + ") in a file of " + held +
+                   " bytes of samples";
         case wav::SizeState::kCutShort:
-            (void)std::snprintf(text, sizeof text,
-                                "its header gives %" PRIu32
-                                " bytes of samples, but the file holds %llu: it is cut short",
-                                in.walk.dataSize, held);
-            break;
+            return "its header gives " + std::to_string(in.walk.dataSize) +
+                   " bytes of samples, but the file holds " + held + ": it is cut short";
         case wav::SizeState::kRiffSizeDiffers:
-            (void)std::snprintf(text, sizeof text,
-                                "a RIFF size of %" PRIu32
-                                " where the file holds %llu bytes after it",
-                                in.walk.riffSize, static_cast<unsigned long long>(length - 8));
-            break;
-        default: break;
+            return "a RIFF size of " + std::to_string(in.walk.riffSize) + " where the file holds " +
+                   std::to_string(length - wav::kChunkHeaderBytes) + " bytes after it";
+        default: return std::string();
     }
-    return text;
 }
 
 }  // namespace

@@ -56,11 +56,11 @@ struct CheckedInput {
 // Returns kExitSuccess to flange, else kExitInputRefused.
 int CheckInput(const Arg& input, bool stream, unsigned char* head, std::size_t count,
                std::uint64_t length, const unsigned char* trailer, std::size_t trailerCount,
-               CheckedInput& checked);
+               CheckedInput& in);
 
 // Says what a stream showed only at its end: a body shorter than its header
 // gave, or `leftOut` bytes after its data (their first bytes in `after`).
-void WarnStreamEnd(const Arg& input, const CheckedInput& checked, std::uint64_t passed,
+void WarnStreamEnd(const Arg& input, const CheckedInput& in, std::uint64_t passed,
                    std::uint64_t leftOut, const unsigned char* after, std::size_t afterCount);
 
 }  // namespace pendrax_host

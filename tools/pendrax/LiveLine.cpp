@@ -43,11 +43,9 @@ std::string LiveLine::Fit(const std::string& text, std::size_t columns) {
         return text;
     }
     const auto width = [](const std::string& line) {
-        std::size_t count = 0;
-        for (const char c : line) {
-            count += (static_cast<unsigned char>(c) & 0xC0U) != 0x80U ? 1 : 0;
-        }
-        return count;
+        return static_cast<std::size_t>(std::count_if(line.begin(), line.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+        }));
     };
     std::string line = text;
     const std::size_t colon = line.find(": ");

@@ -76,23 +76,19 @@ int Main(const Args& args) {
 // The UTF-16 arguments are the names files are opened by; their UTF-8 form
 // is for options and messages.
 int wmain(int argc, wchar_t** argv) {
-    pendrax_host::Args args;
-    for (int k = 1; k < argc; ++k) {
-        pendrax_host::Arg arg;
-        arg.wide = argv[k];
-        arg.text = pendrax_host::WideToUtf8(arg.wide);
-        args.push_back(arg);
-    }
-    return pendrax_host::Main(args);
-}
 #else
 int main(int argc, char** argv) {
+#endif
     pendrax_host::Args args;
     for (int k = 1; k < argc; ++k) {
         pendrax_host::Arg arg;
+#if defined(_WIN32)
+        arg.wide = argv[k];
+        arg.text = pendrax_host::WideToUtf8(arg.wide);
+#else
         arg.text = argv[k];
+#endif
         args.push_back(arg);
     }
     return pendrax_host::Main(args);
 }
-#endif
