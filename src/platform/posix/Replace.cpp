@@ -41,7 +41,11 @@ int Resolve(std::string& name) {
             return errno;
         }
         link.resize(static_cast<std::size_t>(length));
-        name = !link.empty() && link[0] == '/' ? link : FolderOf(name) + "/" + link;
+        if (!link.empty() && link[0] == '/') {
+            name = link;
+        } else {
+            name = FolderOf(name).append("/").append(link);
+        }
     }
     return ELOOP;
 }

@@ -46,7 +46,7 @@ FileStream& FileStream::operator=(FileStream&& other) noexcept {
 FileStream::~FileStream() { (void)Close(); }
 
 io::OsError FileStream::Close() {
-    const int file = file_;
+    const NativeFile file = file_;
     file_ = kNoFile;
     if (file == kNoFile || ownership_ == Ownership::kBorrowed) {
         return 0;
