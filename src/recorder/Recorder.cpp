@@ -18,9 +18,11 @@
 
 namespace pendrax::recorder {
 
+using wav::kBlockBytes;
+using wav::kSampleRate;
+using wav::kWavHeaderBytes;
+
 constexpr std::size_t kBlockFrames = kSampleRate;
-// The largest sizes, for a header written once before a stream.
-constexpr std::uint32_t kStreamedSize = 0xFFFFFFFFU;
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
@@ -74,14 +76,12 @@ private:
 };
 
 io::OsError Session::WriteHeader(std::uint32_t blocks, bool first) {
-    WavHeader header{};
-    Finalise(header, blocks);
-    if (options_.header == HeaderMode::Streamed) {
-        header.riffSize = kStreamedSize;
-        header.dataSize = kStreamedSize;
-    }
     unsigned char bytes[kWavHeaderBytes];
-    SerialiseWavHeader(header, bytes);
+    if (options_.header == HeaderMode::Streamed) {
+        wav::StreamedHeader(bytes);
+    } else {
+        wav::CanonicalHeader(std::uint64_t{blocks} * kBlockBytes, bytes);
+    }
     if (first) {
         const io::Transfer sent = sink_->Write(bytes, sizeof bytes);
         return sent.bytes == sizeof bytes ? 0 : (sent.error != 0 ? sent.error : 1);

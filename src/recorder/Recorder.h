@@ -30,7 +30,7 @@ constexpr std::uint32_t kStallToleranceSeconds = kRingSeconds - 2;
 // How long Stop waits for a write in progress before it returns without it.
 constexpr std::uint32_t kStopWaitMilliseconds = 2000;
 // The most blocks a recording holds (what the header's sizes describe).
-constexpr std::uint32_t kRecordingMaxBlocks = kMaxBlocks;
+constexpr std::uint32_t kRecordingMaxBlocks = wav::kMaxBlocks;
 
 // How the header is written.
 enum class HeaderMode {

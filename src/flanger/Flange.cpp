@@ -1,7 +1,6 @@
-#include "WAVFlanger.h"
+#include "Flange.h"
 
 #include <condition_variable>
-#include <cstdio>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -11,9 +10,7 @@
 #include <system_error>
 #include <thread>
 
-#include "Files.h"
-#include "FlangerKernel.h"
-#include "PendraxWAVFlanger.h"
+#include "WavHeader.h"
 
 namespace pendrax {
 namespace {
@@ -22,16 +19,8 @@ namespace {
 constexpr std::uint64_t kOffsetWrap =
     (std::uint64_t{std::numeric_limits<std::int32_t>::max()} / kFlangerPeriod) * kFlangerPeriod;
 
-constexpr const char* kOpenInputFailed = "Failed to open input file.\n";
-constexpr const char* kOpenOutputFailed = "Failed to open output file.\n";
-constexpr const char* kReadFailed = "Failed to read input file.\n";
-constexpr const char* kWriteFailed = "Failed to write output file.\n";
-constexpr const char* kSucceeded = "Flanger effect applied and saved to output.wav\n";
-
-int Report(const char* message, int result) {
-    std::printf("%s", message);
-    return result;
-}
+// The bytes copied before the samples.
+constexpr std::size_t kHeaderBytes = wav::kWavHeaderBytes;
 
 // Samples are little-endian in the file; swap on a big-endian host (on a
 // little-endian one the samples are left as they are, hence not const).
@@ -51,7 +40,7 @@ void ToHostOrder(std::int16_t* samples, std::size_t count) {
 // The file is read and written in chunks of whole blocks, straight into and
 // out of a working buffer: 256 blocks (512 KiB) make a few hundred system
 // calls per hour of audio, and the streams are unbuffered so no byte is
-// copied through a stdio buffer on the way. Blocks stay 1024 samples.
+// copied through a buffer on the way. Blocks stay 1024 samples.
 constexpr std::size_t kChunkBlocks = 256;
 constexpr auto kBlockSamples = static_cast<std::size_t>(kFlangerBlockSamples);
 constexpr std::size_t kChunkSamples = kChunkBlocks * kBlockSamples;
@@ -133,20 +122,50 @@ private:
     std::thread thread_;  // last: starts once the rest is ready
 };
 
-// Reads up to `capacity` samples; fread gathers short reads (a pipe) until
-// the chunk is full or the input ends, and a trailing odd byte is dropped.
-std::size_t ReadChunk(std::FILE* input, std::int16_t* samples, std::size_t capacity) {
-    return std::fread(samples, 1, capacity * sizeof samples[0], input) / sizeof samples[0];
+// One flange's streams and what they have done so far.
+struct Run {
+    io::Source& input;
+    io::Sink& output;
+    const FlangeOptions& options;
+    FlangeResult result;
+};
+
+// Reads up to `capacity` samples; the source gathers short reads (a pipe)
+// until the chunk is full, the input ends or fails, and a trailing odd byte
+// is dropped.
+std::size_t ReadChunk(Run& run, std::int16_t* samples, std::size_t capacity) {
+    const io::Transfer got = run.input.Read(samples, capacity * sizeof samples[0]);
+    run.result.bytesRead += got.bytes;
+    if (got.error != 0) {
+        run.result.failed = FailedSide::kInput;
+        run.result.error = got.error;
+    }
+    return got.bytes / sizeof samples[0];
 }
 
-bool WriteChunk(std::FILE* output, const std::int16_t* samples, std::size_t count) {
-    return std::fwrite(samples, sizeof samples[0], count, output) == count;
+bool WriteBytes(Run& run, const void* bytes, std::size_t size) {
+    const io::Transfer put = run.output.Write(bytes, size);
+    run.result.bytesWritten += put.bytes;
+    if (put.bytes < size) {
+        run.result.failed = FailedSide::kOutput;
+        run.result.error = put.error;
+        return false;
+    }
+    if (run.options.progress) {
+        run.options.progress(run.result.bytesWritten);
+    }
+    return true;
+}
+
+bool WriteChunk(Run& run, const std::int16_t* samples, std::size_t count) {
+    return WriteBytes(run, samples, count * sizeof samples[0]);
 }
 
 // Every chunk is read, flanged and written in order, up to the first short
 // read (the input ended or failed) or failed write; what reaches the output
 // is the same whether a worker flanges or not.
-bool FlangeSamples(BlockKernel kernel, std::FILE* input, std::FILE* output) {
+void FlangeSamples(Run& run) {
+    const BlockKernel kernel = run.options.kernel;
     // Two chunks when the memory and a thread are there; one chunk, or one
     // block at a time, still works without them.
     std::unique_ptr<std::int16_t[]> chunks(new (std::nothrow) std::int16_t[2 * kChunkSamples]);
@@ -155,7 +174,7 @@ bool FlangeSamples(BlockKernel kernel, std::FILE* input, std::FILE* output) {
     const std::size_t capacity = chunks != nullptr ? kChunkSamples : kBlockSamples;
 
     std::uint64_t position = 0;
-    std::size_t got = ReadChunk(input, samples, capacity);
+    std::size_t got = ReadChunk(run, samples, capacity);
     std::optional<ChunkWorker> worker;
     if (got == capacity && chunks != nullptr) {
         try {
@@ -165,80 +184,32 @@ bool FlangeSamples(BlockKernel kernel, std::FILE* input, std::FILE* output) {
         }
     }
     if (!worker) {
-        for (; got > 0; got = ReadChunk(input, samples, capacity)) {
+        for (; got > 0; got = ReadChunk(run, samples, capacity)) {
             FlangeChunk(kernel, samples, got, position);
             position += got;
-            if (!WriteChunk(output, samples, got)) {
-                return false;
-            }
-            if (got < capacity) {
-                break;  // the input ended, or could not be read further
+            if (!WriteChunk(run, samples, got) || got < capacity) {
+                return;  // the input ended, or could not be read or written further
             }
         }
-        return true;
+        return;
     }
 
     std::int16_t* next = samples + kChunkSamples;
     worker->Submit(samples, got, position);
     for (;;) {
         // While the worker flanges this chunk, the next one is read.
-        const std::size_t nextGot = got == capacity ? ReadChunk(input, next, capacity) : 0;
+        const std::size_t nextGot = got == capacity ? ReadChunk(run, next, capacity) : 0;
         worker->Wait();
         if (nextGot > 0) {
             worker->Submit(next, nextGot, position + got);
         }
-        const bool written = WriteChunk(output, samples, got);
-        if (!written || nextGot == 0) {
-            return written;  // a chunk still with the worker is never written
+        if (!WriteChunk(run, samples, got) || nextGot == 0) {
+            return;  // a chunk still with the worker is never written
         }
         position += got;
         std::swap(samples, next);
         got = nextGot;
     }
-}
-
-int FlangeFile(BlockKernel kernel, const PendraxWideChar* inputPath,
-               const PendraxWideChar* outputPath) {
-    // Both names are converted before anything is opened, so the only
-    // allocations of the call that can fail do so with no file open.
-    const platform::FileName inputName = platform::NativeName(inputPath);
-    const platform::FileName outputName = platform::NativeName(outputPath);
-
-    std::FILE* input = platform::OpenForReading(inputName);
-    if (input == nullptr) {
-        return Report(kOpenInputFailed, PENDRAX_FLANGER_OPEN_FAILED);
-    }
-    (void)std::setvbuf(input, nullptr, _IONBF, 0);
-
-    // Cleared first: an input shorter than the header gives its bytes and zeros.
-    unsigned char header[PENDRAX_WAV_HEADER_BYTES] = {};
-    // A short header is no failure; only an error is.
-    const std::size_t headerBytes = std::fread(header, 1, sizeof header, input);
-    if (headerBytes < sizeof header && std::ferror(input) != 0) {
-        // Nothing readable: no output is created.
-        (void)std::fclose(input);
-        return Report(kReadFailed, PENDRAX_FLANGER_IO_FAILED);
-    }
-
-    std::FILE* output = platform::OpenForWritingUnlessSame(outputName, input);
-    if (output == nullptr) {
-        (void)std::fclose(input);
-        return Report(kOpenOutputFailed, PENDRAX_FLANGER_OPEN_FAILED);
-    }
-    (void)std::setvbuf(output, nullptr, _IONBF, 0);
-
-    bool written = std::fwrite(header, 1, sizeof header, output) == sizeof header &&
-                   FlangeSamples(kernel, input, output);
-    const bool readFailed = std::ferror(input) != 0;
-    (void)std::fclose(input);  // read-only: nothing left to lose
-    written = std::fclose(output) == 0 && written;
-    if (!written) {
-        return Report(kWriteFailed, PENDRAX_FLANGER_IO_FAILED);
-    }
-    if (readFailed) {
-        return Report(kReadFailed, PENDRAX_FLANGER_IO_FAILED);
-    }
-    return Report(kSucceeded, PENDRAX_SUCCESS);
 }
 
 }  // namespace
@@ -250,20 +221,21 @@ std::int32_t KernelOffset(std::uint64_t position) {
     return static_cast<std::int32_t>(position % kOffsetWrap);
 }
 
-int FlangeFileWith(BlockKernel kernel, const PendraxWideChar* inputPath,
-                   const PendraxWideChar* outputPath) {
-    try {
-        return FlangeFile(kernel, inputPath, outputPath);
-    } catch (const std::bad_alloc&) {
-        // Converting the paths is the only allocation; a path too long to
-        // convert cannot be opened. No file is open at that point.
-        return Report(kOpenInputFailed, PENDRAX_FLANGER_OPEN_FAILED);
+FlangeResult Flange(io::Source& input, io::Sink& output, const FlangeOptions& options) {
+    Run run{input, output, options, {}};
+    // Cleared first: an input shorter than the header gives its bytes and zeros.
+    unsigned char header[kHeaderBytes] = {};
+    const io::Transfer got = input.Read(header, sizeof header);
+    run.result.bytesRead = got.bytes;
+    if (got.error != 0) {
+        run.result.failed = FailedSide::kInput;  // nothing readable: nothing written
+        run.result.error = got.error;
+        return run.result;
     }
+    if (WriteBytes(run, header, sizeof header) && got.bytes == sizeof header) {
+        FlangeSamples(run);
+    }
+    return run.result;
 }
 
 }  // namespace pendrax
-
-extern "C" PENDRAX_API int WAVFlanger(const PendraxWideChar* inputPath,
-                                      const PendraxWideChar* outputPath) {
-    return pendrax::FlangeFileWith(pendrax::ApplyFlanger, inputPath, outputPath);
-}
