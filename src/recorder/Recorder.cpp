@@ -27,7 +27,9 @@ constexpr std::size_t kBlockFrames = kSampleRate;
 class Session : public std::enable_shared_from_this<Session> {
 public:
     Session(std::shared_ptr<io::Sink> sink, const Options& options)
-        : sink_(std::move(sink)), options_(options), ring_(kRingSeconds * kSampleRate) {}
+        : sink_(std::move(sink)),
+          options_(options),
+          ring_(std::size_t{kRingSeconds} * kSampleRate) {}
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -277,6 +279,8 @@ StopResult Recorder::Stop() {
     }
     const StopResult result = session->Stop();
     std::lock_guard<std::mutex> guard(lock_);
+    // A Start on another thread may have put a new session there meanwhile.
+    // cppcheck-suppress knownConditionTrueFalse
     if (session_ == session) {
         session_.reset();
     }
