@@ -15,14 +15,16 @@ public:
         : prefix_(static_cast<const unsigned char*>(prefix)), left_(size), rest_(rest) {}
 
     Transfer Read(void* data, std::size_t size) override {
-        const std::size_t taken = size < left_ ? size : left_;
+        if (size <= left_) {
+            std::memcpy(data, prefix_, size);
+            prefix_ += size;
+            left_ -= size;
+            return Transfer{size, 0};
+        }
+        const std::size_t taken = left_;
         if (taken > 0) {
             std::memcpy(data, prefix_, taken);
-            prefix_ += taken;
-            left_ -= taken;
-        }
-        if (taken == size) {
-            return Transfer{taken, 0};
+            left_ = 0;
         }
         Transfer more = rest_.Read(static_cast<unsigned char*>(data) + taken, size - taken);
         more.bytes += taken;

@@ -18,16 +18,18 @@
 
 namespace pendrax::recorder {
 
-using namespace wav;  // NOLINT(google-build-using-namespace): the header's names, merged in
+using wav::kBlockBytes;
+using wav::kSampleRate;
+using wav::kWavHeaderBytes;
 
 constexpr std::size_t kBlockFrames = kSampleRate;
-// The largest sizes, for a header written once before a stream.
-constexpr std::uint32_t kStreamedSize = 0xFFFFFFFFU;
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
     Session(std::shared_ptr<io::Sink> sink, const Options& options)
-        : sink_(std::move(sink)), options_(options), ring_(kRingSeconds * kSampleRate) {}
+        : sink_(std::move(sink)),
+          options_(options),
+          ring_(std::size_t{kRingSeconds} * kSampleRate) {}
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -76,14 +78,12 @@ private:
 };
 
 io::OsError Session::WriteHeader(std::uint32_t blocks, bool first) {
-    WavHeader header{};
-    Finalise(header, blocks);
-    if (options_.header == HeaderMode::Streamed) {
-        header.riffSize = kStreamedSize;
-        header.dataSize = kStreamedSize;
-    }
     unsigned char bytes[kWavHeaderBytes];
-    SerialiseWavHeader(header, bytes);
+    if (options_.header == HeaderMode::Streamed) {
+        wav::StreamedHeader(bytes);
+    } else {
+        wav::CanonicalHeader(std::uint64_t{blocks} * kBlockBytes, bytes);
+    }
     if (first) {
         const io::Transfer sent = sink_->Write(bytes, sizeof bytes);
         return sent.bytes == sizeof bytes ? 0 : (sent.error != 0 ? sent.error : 1);
@@ -279,6 +279,8 @@ StopResult Recorder::Stop() {
     }
     const StopResult result = session->Stop();
     std::lock_guard<std::mutex> guard(lock_);
+    // A Start on another thread may have put a new session there meanwhile.
+    // cppcheck-suppress knownConditionTrueFalse
     if (session_ == session) {
         session_.reset();
     }

@@ -266,10 +266,10 @@ int snd_pcm_status(snd_pcm_t* pcm, snd_pcm_status_t* status) {
     return 0;
 }
 
-snd_pcm_uframes_t snd_pcm_status_get_avail(const snd_pcm_status_t* status) { return status->avail; }
+snd_pcm_uframes_t snd_pcm_status_get_avail(const snd_pcm_status_t* obj) { return obj->avail; }
 
-void snd_pcm_status_get_trigger_htstamp(const snd_pcm_status_t* status, snd_htimestamp_t* at) {
-    *at = status->trigger;
+void snd_pcm_status_get_trigger_htstamp(const snd_pcm_status_t* obj, snd_htimestamp_t* ptr) {
+    *ptr = obj->trigger;
 }
 
 int snd_lib_error_set_handler(snd_lib_error_handler_t handler) {

@@ -29,7 +29,8 @@ constexpr std::size_t kBlockSamples = 8000;
 
 // The file of a recording in `blocks` blocks that heard the samples in the
 // spans [from, to) and silence elsewhere: sample k holds k where heard.
-inline Bytes Heard(std::size_t blocks, std::vector<std::pair<std::size_t, std::size_t>> spans) {
+inline Bytes Heard(std::size_t blocks,
+                   const std::vector<std::pair<std::size_t, std::size_t>>& spans) {
     Bytes bytes =
         pendrax_test::CanonicalHeader(static_cast<std::uint32_t>(blocks * 2 * kBlockSamples));
     bytes.resize(44 + blocks * 2 * kBlockSamples, 0);

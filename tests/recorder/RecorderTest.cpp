@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -44,10 +45,9 @@ protected:
     // Captures whole blocks and waits until the file holds `blocks` of them.
     bool Blocks(std::initializer_list<unsigned char> fills, long blocks,
                 const std::string& name = "out.wav") {
-        for (const unsigned char fill : fills) {
-            if (!fake_wave_in::Deliver(kBlock, fill)) {
-                return false;
-            }
+        if (!std::all_of(fills.begin(), fills.end(),
+                         [](unsigned char fill) { return fake_wave_in::Deliver(kBlock, fill); })) {
+            return false;
         }
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (FileSize(dir.File(name)) != 44 + blocks * static_cast<long>(kBlock)) {

@@ -14,7 +14,7 @@ struct Behaviour {
 };
 
 // Sets how the next device behaves. No device may be open.
-void Reset(const Behaviour& behaviour = Behaviour());
+void Reset(const Behaviour& wanted = Behaviour());
 
 bool DeviceOpen();
 

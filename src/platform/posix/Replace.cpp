@@ -1,4 +1,5 @@
 #include "Replace.h"
+#include "ReplaceSystem.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -41,7 +42,11 @@ int Resolve(std::string& name) {
             return errno;
         }
         link.resize(static_cast<std::size_t>(length));
-        name = !link.empty() && link[0] == '/' ? link : FolderOf(name) + "/" + link;
+        if (!link.empty() && link[0] == '/') {
+            name = link;
+        } else {
+            name = FolderOf(name).append("/").append(link);
+        }
     }
     return ELOOP;
 }
@@ -83,8 +88,6 @@ int CreateTemporary(const std::string& folder, std::string& name) {
 }
 
 }  // namespace
-
-Replacement::~Replacement() { Abandon(); }
 
 ReplaceStatus Replacement::Begin(const FileName& target) {
     Abandon();
@@ -147,45 +150,23 @@ ReplaceStatus Replacement::Begin(const FileName& target) {
     return {};
 }
 
-ReplaceStatus Replacement::Commit() {
-    if (!active_) {
-        return {ReplaceStep::kOpenTarget, EBADF};
-    }
-    if (const io::OsError error = sink_.Stream().Close(); error != 0) {
-        Abandon();
-        return {ReplaceStep::kFinishTemporary, error};
-    }
-    if (::rename(temporaryName_.c_str(), targetName_.c_str()) != 0) {
-        const int error = errno;
-        active_ = false;  // the temporary file stays, for the caller to name
-        (void)target_.Close();
-        return {ReplaceStep::kRename, static_cast<io::OsError>(error)};
-    }
-    active_ = false;
-    temporaryName_.clear();
-    (void)target_.Close();  // releases the lock on the old file
-    return {};
+namespace replace_system {
+
+io::OsError RenameOver(const FileName& from, const FileName& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : static_cast<io::OsError>(errno);
 }
 
-void Replacement::Abandon() {
-    if (!active_) {
-        return;
-    }
-    active_ = false;
-    (void)sink_.Stream().Close();
-    if (!temporaryName_.empty()) {
-        (void)::unlink(temporaryName_.c_str());
-        temporaryName_.clear();
-    }
-    // A target made only to be locked goes, if it is still that empty file.
+void Remove(const FileName& name) { (void)::unlink(name.c_str()); }
+
+bool StillEmptyAt(NativeFile file, const FileName& name) {
     struct stat held {};
     struct stat named {};
-    if (createdTarget_ && ::fstat(target_.File(), &held) == 0 &&
-        ::stat(targetName_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-        held.st_ino == named.st_ino && named.st_size == 0) {
-        (void)::unlink(targetName_.c_str());
-    }
-    (void)target_.Close();
+    return ::fstat(file, &held) == 0 && ::stat(name.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino && named.st_size == 0;
 }
+
+io::OsError NothingBegun() { return EBADF; }
+
+}  // namespace replace_system
 
 }  // namespace pendrax::platform

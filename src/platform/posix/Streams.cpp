@@ -26,27 +26,8 @@ bool OffsetFits(std::uint64_t offset, std::size_t size) {
 
 const NativeFile kNoFile = -1;
 
-FileStream::FileStream(NativeFile file, Ownership ownership) : file_(file), ownership_(ownership) {}
-
-FileStream::FileStream(FileStream&& other) noexcept
-    : file_(other.file_), ownership_(other.ownership_) {
-    other.file_ = kNoFile;
-}
-
-FileStream& FileStream::operator=(FileStream&& other) noexcept {
-    if (this != &other) {
-        (void)Close();
-        file_ = other.file_;
-        ownership_ = other.ownership_;
-        other.file_ = kNoFile;
-    }
-    return *this;
-}
-
-FileStream::~FileStream() { (void)Close(); }
-
 io::OsError FileStream::Close() {
-    const int file = file_;
+    const NativeFile file = file_;
     file_ = kNoFile;
     if (file == kNoFile || ownership_ == Ownership::kBorrowed) {
         return 0;
@@ -55,11 +36,14 @@ io::OsError FileStream::Close() {
     return ::close(file) == 0 || errno == EINTR ? 0 : LastError();
 }
 
-io::Transfer FileSource::Read(void* data, std::size_t size) {
+// Calls `move` (read or pread at an offset from the start) until `size`
+// bytes, the end or an error, retrying EINTR.
+template <typename Move>
+io::Transfer Gather(void* data, std::size_t size, Move move) {
     io::Transfer done;
     auto* bytes = static_cast<unsigned char*>(data);
     while (done.bytes < size) {
-        const ssize_t got = ::read(stream_.File(), bytes + done.bytes, PerCall(size - done.bytes));
+        const ssize_t got = move(bytes + done.bytes, PerCall(size - done.bytes), done.bytes);
         if (got > 0) {
             done.bytes += static_cast<std::size_t>(got);
         } else if (got == 0) {
@@ -72,26 +56,22 @@ io::Transfer FileSource::Read(void* data, std::size_t size) {
     return done;
 }
 
+io::Transfer FileSource::Read(void* data, std::size_t size) {
+    const int file = stream_.File();
+    return Gather(data, size, [file](unsigned char* at, std::size_t count, std::size_t) {
+        return ::read(file, at, count);
+    });
+}
+
 io::Transfer FileSource::ReadAt(std::uint64_t offset, void* data, std::size_t size) {
-    io::Transfer done;
     if (!OffsetFits(offset, size)) {
-        done.error = EINVAL;
-        return done;
+        return io::Transfer{0, EINVAL};
     }
-    auto* bytes = static_cast<unsigned char*>(data);
-    while (done.bytes < size) {
-        const ssize_t got = ::pread(stream_.File(), bytes + done.bytes, PerCall(size - done.bytes),
-                                    static_cast<off_t>(offset + done.bytes));
-        if (got > 0) {
-            done.bytes += static_cast<std::size_t>(got);
-        } else if (got == 0) {
-            break;
-        } else if (errno != EINTR) {
-            done.error = LastError();
-            break;
-        }
-    }
-    return done;
+    const int file = stream_.File();
+    return Gather(data, size,
+                  [file, offset](unsigned char* at, std::size_t count, std::size_t done) {
+                      return ::pread(file, at, count, static_cast<off_t>(offset + done));
+                  });
 }
 
 bool FileStream::Length(std::uint64_t& length) const {

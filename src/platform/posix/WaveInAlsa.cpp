@@ -39,7 +39,7 @@ namespace {
 // How much audio ALSA holds between reads: the capture thread reads every
 // period, so this only covers the thread being kept from running.
 constexpr unsigned kBufferMicroseconds = 3000000;
-constexpr unsigned kPeriodMicroseconds = 50000;
+constexpr unsigned kPeriodMicroseconds = 250000;
 // The most read in one go.
 constexpr snd_pcm_uframes_t kReadFrames = 2048;
 // How often a suspended stream is asked to resume.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Replace.h"
+#include "ReplaceSystem.h"
 
 namespace pendrax::platform {
 namespace {
@@ -77,8 +78,9 @@ HANDLE CreateTemporary(const std::wstring& folder, std::wstring& name) {
                             static_cast<unsigned long>(GetCurrentProcessId()),
                             counter.fetch_add(1));
         name = folder + leaf;
-        const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE file =
+            CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
             return file;
         }
@@ -87,8 +89,6 @@ HANDLE CreateTemporary(const std::wstring& folder, std::wstring& name) {
 }
 
 }  // namespace
-
-Replacement::~Replacement() { Abandon(); }
 
 ReplaceStatus Replacement::Begin(const FileName& target) {
     Abandon();
@@ -127,43 +127,24 @@ ReplaceStatus Replacement::Begin(const FileName& target) {
     return {};
 }
 
-ReplaceStatus Replacement::Commit() {
-    if (!active_) {
-        return {ReplaceStep::kOpenTarget, ERROR_INVALID_HANDLE};
-    }
-    if (const io::OsError error = sink_.Stream().Close(); error != 0) {
-        Abandon();
-        return {ReplaceStep::kFinishTemporary, error};
-    }
-    // Windows renames over no file that is open without delete sharing:
-    // the lock ends here.
-    (void)target_.Close();
-    active_ = false;
-    if (!MoveFileExW(temporaryName_.c_str(), targetName_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        return {ReplaceStep::kRename, LastError()};  // the temporary file stays, to be named
-    }
-    temporaryName_.clear();
-    return {};
+namespace replace_system {
+
+io::OsError RenameOver(const FileName& from, const FileName& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : LastError();
 }
 
-void Replacement::Abandon() {
-    if (!active_) {
-        return;
-    }
-    active_ = false;
-    (void)sink_.Stream().Close();
-    if (!temporaryName_.empty()) {
-        (void)DeleteFileW(temporaryName_.c_str());
-        temporaryName_.clear();
-    }
-    // A target made only to be locked goes, if it is still empty.
+// A target still open goes once its handle closes: it was opened to share
+// deletion.
+void Remove(const FileName& name) { (void)DeleteFileW(name.c_str()); }
+
+bool StillEmptyAt(NativeFile file, const FileName& name) {
+    (void)name;  // the handle is the file; no rename replaces an open one here
     LARGE_INTEGER size{};
-    const bool empty =
-        createdTarget_ && GetFileSizeEx(Handle(target_.File()), &size) && size.QuadPart == 0;
-    (void)target_.Close();
-    if (empty) {
-        (void)DeleteFileW(targetName_.c_str());
-    }
+    return GetFileSizeEx(Handle(file), &size) && size.QuadPart == 0;
 }
+
+io::OsError NothingBegun() { return ERROR_INVALID_HANDLE; }
+
+}  // namespace replace_system
 
 }  // namespace pendrax::platform

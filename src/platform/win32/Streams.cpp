@@ -49,26 +49,6 @@ OVERLAPPED At(std::uint64_t offset) {
 
 const NativeFile kNoFile = INVALID_HANDLE_VALUE;
 
-FileStream::FileStream(NativeFile file, Ownership ownership)
-    : file_(file == nullptr ? kNoFile : file), ownership_(ownership) {}
-
-FileStream::FileStream(FileStream&& other) noexcept
-    : file_(other.file_), ownership_(other.ownership_) {
-    other.file_ = kNoFile;
-}
-
-FileStream& FileStream::operator=(FileStream&& other) noexcept {
-    if (this != &other) {
-        (void)Close();
-        file_ = other.file_;
-        ownership_ = other.ownership_;
-        other.file_ = kNoFile;
-    }
-    return *this;
-}
-
-FileStream::~FileStream() { (void)Close(); }
-
 io::OsError FileStream::Close() {
     const NativeFile file = file_;
     file_ = kNoFile;
@@ -211,13 +191,19 @@ io::OsError FileSink::Truncate(std::uint64_t size) {
     return 0;
 }
 
-FileSource StandardInput() {
-    return FileSource(GetStdHandle(STD_INPUT_HANDLE), Ownership::kBorrowed);
+namespace {
+
+// A process with no console has null standard handles.
+NativeFile Standard(DWORD which) {
+    const HANDLE file = GetStdHandle(which);
+    return file == nullptr ? kNoFile : file;
 }
 
-FileSink StandardOutput() {
-    return FileSink(GetStdHandle(STD_OUTPUT_HANDLE), Ownership::kBorrowed);
-}
+}  // namespace
+
+FileSource StandardInput() { return FileSource(Standard(STD_INPUT_HANDLE), Ownership::kBorrowed); }
+
+FileSink StandardOutput() { return FileSink(Standard(STD_OUTPUT_HANDLE), Ownership::kBorrowed); }
 
 io::OsError OpenSource(const FileName& name, FileSource& source) {
     if (name.empty()) {
