@@ -6,7 +6,6 @@
 #include <mutex>
 #include <new>
 #include <optional>
-#include <string>
 #include <system_error>
 #include <thread>
 
@@ -37,10 +36,10 @@ void ToHostOrder(std::int16_t* samples, std::size_t count) {
 #endif
 }
 
-// The file is read and written in chunks of whole blocks, straight into and
-// out of a working buffer: 256 blocks (512 KiB) make a few hundred system
-// calls per hour of audio, and the streams are unbuffered so no byte is
-// copied through a buffer on the way. Blocks stay 1024 samples.
+// The input is read and written in chunks of whole blocks, straight into
+// and out of a working buffer: 256 blocks (512 KiB) make a few hundred
+// system calls per hour of audio on the platform's unbuffered streams, and
+// no byte is copied through a buffer on the way. Blocks stay 1024 samples.
 constexpr std::size_t kChunkBlocks = 256;
 constexpr auto kBlockSamples = static_cast<std::size_t>(kFlangerBlockSamples);
 constexpr std::size_t kChunkSamples = kChunkBlocks * kBlockSamples;

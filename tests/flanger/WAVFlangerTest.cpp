@@ -374,7 +374,7 @@ TEST_F(WAVFlangerFiles, ReplacementKeepsLinksModesAndTheOldFileUntilCommit) {
         }
         EXPECT_TRUE(pendrax_test::ReadBytes(target) == fresh) << target;
     }
-    struct stat info {};
+    struct stat info = {};
     ASSERT_EQ(::lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     ASSERT_EQ(::stat(out.c_str(), &info), 0);

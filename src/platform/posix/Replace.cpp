@@ -29,7 +29,7 @@ std::string FolderOf(const std::string& name) {
 // exist yet). 0, or the system's error.
 int Resolve(std::string& name) {
     for (int hop = 0; hop <= kMostLinks; ++hop) {
-        struct stat info {};
+        struct stat info = {};
         if (::lstat(name.c_str(), &info) != 0) {
             return errno == ENOENT ? 0 : errno;
         }
@@ -98,7 +98,7 @@ ReplaceStatus Replacement::Begin(const FileName& target) {
     if (const int error = Resolve(name); error != 0) {
         return {ReplaceStep::kOpenTarget, static_cast<io::OsError>(error)};
     }
-    struct stat info {};
+    struct stat info = {};
     for (int attempt = 0;; ++attempt) {
         bool created = false;
         const int file = OpenTarget(name, created);
@@ -122,7 +122,7 @@ ReplaceStatus Replacement::Begin(const FileName& target) {
         }
         // A replacement committed between the open and the lock put another
         // file under the name: that one is the target now.
-        struct stat named {};
+        struct stat named = {};
         if (::stat(name.c_str(), &named) == 0 && named.st_dev == info.st_dev &&
             named.st_ino == info.st_ino) {
             break;
@@ -159,8 +159,8 @@ io::OsError RenameOver(const FileName& from, const FileName& to) {
 void Remove(const FileName& name) { (void)::unlink(name.c_str()); }
 
 bool StillEmptyAt(NativeFile file, const FileName& name) {
-    struct stat held {};
-    struct stat named {};
+    struct stat held = {};
+    struct stat named = {};
     return ::fstat(file, &held) == 0 && ::stat(name.c_str(), &named) == 0 &&
            held.st_dev == named.st_dev && held.st_ino == named.st_ino && named.st_size == 0;
 }

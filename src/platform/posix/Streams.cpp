@@ -75,7 +75,7 @@ io::Transfer FileSource::ReadAt(std::uint64_t offset, void* data, std::size_t si
 }
 
 bool FileStream::Length(std::uint64_t& length) const {
-    struct stat info {};
+    struct stat info = {};
     if (file_ == kNoFile || ::fstat(file_, &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
@@ -183,8 +183,8 @@ io::OsError OpenSink(const FileName& name, Existing existing, FileSink& sink) {
 }
 
 bool SameFile(NativeFile first, NativeFile second) {
-    struct stat firstInfo {};
-    struct stat secondInfo {};
+    struct stat firstInfo = {};
+    struct stat secondInfo = {};
     return first != kNoFile && second != kNoFile && ::fstat(first, &firstInfo) == 0 &&
            ::fstat(second, &secondInfo) == 0 && firstInfo.st_dev == secondInfo.st_dev &&
            firstInfo.st_ino == secondInfo.st_ino;
