@@ -103,6 +103,7 @@ for case in "stereo:2 channels" "24bit:24-bit" "list:chunk 'LIST' (192 bytes)"; 
     name=${case%%:*}
     expect_failure "$name refused" 4 "${case#*:}" "$work/$name.wav" "$work/$name-out.wav"
     expect_text "$name: conversion" "$work/err" "sox $work/$name.wav -r 8000 -c 1 -b 16 -e signed-integer"
+    expect_text "$name: --force explained" "$work/err" "with --force: the flanger then copies its first 44 bytes"
     no_file "$name refused" "$work/$name-out.wav"
     "$pendrax" flange --force "$work/$name.wav" "$work/$name-forced.wav" >/dev/null 2>&1
     "$pendrax" flange - - --force <"$work/$name.wav" >"$work/$name-piped.wav" 2>/dev/null
