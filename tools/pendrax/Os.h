@@ -62,6 +62,11 @@ bool Exists(const FileName& name, bool orLink = false);
 // A name as messages show it.
 std::string Utf8Name(const FileName& name);
 
+// A second descriptor of an open file, locked as a replacement locks its
+// target, or kNoFile where that cannot be (Windows, which cannot rename a
+// file open for writing anyway).
+NativeFile LockedCopy(NativeFile file);
+
 // Whether a failure to make `name` is its folder's: the name is free and
 // the folder refuses new files.
 bool FolderFault(const FileName& name, pendrax::io::OsError error);

@@ -1,5 +1,7 @@
 // The system on POSIX: signals, names and reasons, the terminal.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,6 +87,15 @@ bool IsBrokenPipe(pendrax::io::OsError error) { return error == EPIPE; }
 bool Exists(const FileName& name, bool orLink) {
     struct stat status {};
     return (orLink ? ::lstat(name.c_str(), &status) : ::stat(name.c_str(), &status)) == 0;
+}
+
+NativeFile LockedCopy(NativeFile file) {
+    const int copy = ::fcntl(file, F_DUPFD_CLOEXEC, 0);
+    if (copy >= 0 && ::flock(copy, LOCK_EX | LOCK_NB) != 0) {
+        (void)::close(copy);
+        return pendrax::platform::kNoFile;
+    }
+    return copy;
 }
 
 bool FolderFault(const FileName& name, pendrax::io::OsError error) {

@@ -82,6 +82,8 @@ bool Exists(const FileName& name, bool) {
     return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+NativeFile LockedCopy(NativeFile) { return pendrax::platform::kNoFile; }
+
 bool FolderFault(const FileName& name, pendrax::io::OsError error) {
     return error == ERROR_ACCESS_DENIED && !Exists(name);
 }

@@ -1,5 +1,7 @@
 #include "Output.h"
 
+#include <utility>
+
 namespace pendrax_host {
 namespace io = pendrax::io;
 namespace platform = pendrax::platform;
@@ -48,11 +50,22 @@ NativeFile Output::File() const {
     return replacing_ ? replacement_.Target() : direct_.Stream().File();
 }
 
-bool Output::Commit() {
-    if (!replacing_) {
-        return true;
+void Output::KeepWriting() {
+    const NativeFile copy =
+        replacing_ ? LockedCopy(replacement_.Sink().Stream().File()) : platform::kNoFile;
+    if (copy != platform::kNoFile) {
+        kept_ = platform::FileSink(copy, platform::Ownership::kOwned);
+        keeping_ = true;
     }
+}
+
+bool Output::Commit() {
+    if (!replacing_ || committed_) {
+        return !commitFailed_;
+    }
+    committed_ = true;
     const platform::ReplaceStatus committed = replacement_.Commit();
+    commitFailed_ = committed.Failed();
     if (committed.step == platform::ReplaceStep::kRename) {
         Say("pendrax: cannot put the new %s in place: %s; it is in '%s'\n", name_.c_str(),
             ErrorText(committed.error).c_str(), Utf8Name(Temporary()).c_str());
@@ -64,9 +77,12 @@ bool Output::Commit() {
 }
 
 const platform::FileSink& Output::Sink() const {
+    if (keeping_) {
+        return kept_;
+    }
     return replacing_ ? const_cast<platform::Replacement&>(replacement_).Sink() : direct_;
 }
 
-io::Sink& Output::Sink() { return replacing_ ? replacement_.Sink() : direct_; }
+io::Sink& Output::Sink() { return const_cast<platform::FileSink&>(std::as_const(*this).Sink()); }
 
 }  // namespace pendrax_host

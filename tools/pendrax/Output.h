@@ -25,12 +25,18 @@ public:
     pendrax::io::OsError Truncate(std::uint64_t size) override { return Sink().Truncate(size); }
 
     bool Replacing() const { return replacing_; }
+    bool Keeping() const { return keeping_; }
     // Whether nothing was at OUT's name before (the replacement made it).
     bool Created() const { return created_; }
     const FileName& Temporary() const { return replacement_.TemporaryName(); }
     // The file OUT is now, for SameFile against an input.
     NativeFile File() const;
-    // Puts the new version in place; says why it cannot and returns false.
+    // From here on, writes go through a second descriptor of the new file,
+    // locked as OUT was, so that the file may take OUT's name while it is
+    // still written (a recording: a killed host leaves OUT readable) and
+    // stay locked against a second writer. Nothing where that cannot be.
+    void KeepWriting();
+    // Puts the new version in place, once; says why it cannot and returns false.
     bool Commit();
     // Leaves OUT as it was.
     void Abandon() { replacement_.Abandon(); }
@@ -44,7 +50,11 @@ private:
 
     pendrax::platform::Replacement replacement_;
     pendrax::platform::FileSink direct_;
+    pendrax::platform::FileSink kept_;
     bool replacing_ = false;
+    bool keeping_ = false;
+    bool committed_ = false;
+    bool commitFailed_ = false;
     bool created_ = false;
     std::string name_;  // OUT as messages give it
 };

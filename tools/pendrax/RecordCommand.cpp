@@ -153,13 +153,12 @@ int RunRecord(const Args& args) {
                                            ? PENDRAX_RECORDER_BUSY
                                            : PENDRAX_RECORDER_FILE_FAILED);
     }
+    target.KeepWriting();
     // Sizes at the end where the header can be gone back to; a stream's once.
     recorder::Options options;
     options.header =
         target.Seekable() ? recorder::HeaderMode::SizesAtEnd : recorder::HeaderMode::Streamed;
-    // Outlives the recorder's writer, which a stop that timed out leaves running.
-    static std::shared_ptr<Take> take;
-    take = std::make_shared<Take>(target, static_cast<std::uint32_t>(seconds));
+    const auto take = std::make_shared<Take>(target, static_cast<std::uint32_t>(seconds));
     options.device = device;
     options.observer = take.get();
     InstallStopHandlers();
@@ -181,6 +180,11 @@ int RunRecord(const Args& args) {
         }
         StopDone();
         return kExitStartFailedBase + code;
+    }
+    // A started recording takes OUT's name at once where the system lets a
+    // file open for writing be renamed.
+    if (target.Keeping()) {
+        (void)target.Commit();  // a failure says where the recording goes on
     }
 
     LiveLine line(name, seconds);
@@ -242,13 +246,20 @@ int RunRecord(const Args& args) {
         problem = "the recording reached the WAV size limit of " + LongestText() + kept;
     }
     // A writer still held up keeps the file open: it stays where it is.
-    if (stopped.timedOut && target.Replacing()) {
-        problem += "; the recording is in '" + Utf8Name(target.Temporary()) + "'";
+    if (stopped.timedOut) {
+        // The writer still holds OUT's sink: the process ends around it.
+        if (target.Replacing() && !target.Keeping()) {
+            problem += "; the recording is in '" + Utf8Name(target.Temporary()) + "'";
+        }
+        Say("pendrax: %s\n", problem.c_str());
+        StopDone();
+        (void)std::fflush(stderr);
+        std::_Exit(kExitStoppedEarly);
     }
     if (!problem.empty()) {
         Say("pendrax: %s\n", problem.c_str());
     }
-    const bool committed = stopped.timedOut || target.Commit();
+    const bool committed = target.Commit();
     StopDone();
     if (!problem.empty() || !committed) {
         return kExitStoppedEarly;
