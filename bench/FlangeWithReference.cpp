@@ -2,10 +2,10 @@
 // module runs it, but with the straightforward kernel, to compare against.
 #include <cstdio>
 
+#include "FlangerExport.h"
 #include "FlangerKernel.h"
 #include "PendraxWAVFlanger.h"
 #include "Utf8.h"
-#include "WAVFlanger.h"
 
 int main(int argc, char** argv) {
     pendrax_host::WidePath input;

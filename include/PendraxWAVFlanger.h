@@ -77,26 +77,39 @@ PENDRAX_API int WAVFlanger(const PendraxWideChar* inputPath, const PendraxWideCh
 
 /*
  * Starts recording the default audio input (8000 Hz, mono, 16-bit) into a WAV
- * file at path, created or truncated. Blocks of one second are appended as
- * they arrive, without a gap between them, and the header is kept up to date
- * after each one. If capture ends by itself (the device or the sound server
- * goes away, or a write fails), the file simply stops growing; the blocks
- * written stay, and SoundRecorderStop still finalises it.
+ * file at path, created or truncated. Blocks of one second are appended in
+ * order, and the header is kept up to date after each one, so the file is a
+ * valid WAV whenever it is cut short. A capture thread reads the device into
+ * a buffer of 32 seconds and never waits on the file, so a write held up for
+ * up to 30 seconds loses nothing. Audio that could not be kept (a write held
+ * up longer, the device's own overrun, a suspend) is written as silence of
+ * the same length: the file's timeline is the time recorded, never spliced.
+ * If capture ends by itself (the device or the sound server goes away), or
+ * a write fails, the file stops growing; the blocks written stay, and
+ * SoundRecorderStop still finalises it. On Linux the ALSA device is
+ * $PENDRAX_CAPTURE_DEVICE when set, else "default".
  *
  * Returns PENDRAX_SUCCESS (999); 1 when the capture device does not open,
- * 2 when the capture buffer cannot be queued, 3 when capture does not start
- * (in these three cases call SoundRecorderStop to finish the empty file);
- * 4 when the file cannot be created (nothing is opened); 5 when a recording
- * is already in progress (it is left untouched).
+ * 3 when capture does not start (in these two cases call SoundRecorderStop
+ * to finish the empty file); 4 when the file cannot be created or its header
+ * not written (nothing is left open); 5 when a recording is already in
+ * progress or being stopped (it is left untouched). 2 (the capture buffer
+ * could not be queued) is not returned by this version.
  */
 PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path);
 
 /*
- * Stops the recording, writes the final header and closes the file. The file
- * holds every second captured: the second in progress at the stop is kept,
- * its unrecorded rest set to silence, so the last block may end in silence.
- * Returns the number of one-second blocks in the file; 0 when no recording
- * was started.
+ * Stops the recording: nothing captured after the call is written. The
+ * second in progress is kept, its unrecorded rest set to silence, so the
+ * last block may end in silence. The file gets its final header and is
+ * closed. Returns the number of one-second blocks in the file; 0 when no
+ * recording was started, or it was already stopped. Calls made at the same
+ * time all wait for the one stop and return the same count.
+ *
+ * It returns within milliseconds, unless a write is held up (a stalled disk):
+ * then it waits for it 2 seconds at most and returns the blocks the file
+ * holds, leaving the held write to finish the block in progress and its
+ * header once the system lets it, and the file closed after that.
  *
  * On Linux, unloading the library stops a recording still running. On
  * Windows, call SoundRecorderStop before FreeLibrary: the loader lock

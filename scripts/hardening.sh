@@ -71,10 +71,10 @@ cmd_sanitize() {
     test_sanitized tsan -L '^(recorder|capture|module|flanger)$'
 }
 
-FUZZ_TARGETS=(wavflanger kernel widepath)
+FUZZ_TARGETS=(wavflanger kernel widepath wavwalk)
 # Longest input per target: several 1024-sample blocks; a count past 8192
 # samples; paths well past the longest file name.
-declare -A FUZZ_MAX_LEN=([wavflanger]=12288 [kernel]=20000 [widepath]=8192)
+declare -A FUZZ_MAX_LEN=([wavflanger]=12288 [kernel]=20000 [widepath]=8192 [wavwalk]=8192)
 
 configure_fuzzers() {
     need_build_tools

@@ -40,8 +40,8 @@ public:
     // Whether WriteAt and Truncate work: a regular file, not a pipe, a
     // terminal or a device.
     virtual bool Seekable() const = 0;
-    // Overwrites `size` bytes at `offset` (a header), leaving the end where
-    // it is. Only where Seekable().
+    // Overwrites `size` bytes at `offset` (a header), counted from the
+    // sink's first byte, leaving the end where it is. Only where Seekable().
     virtual OsError WriteAt(std::uint64_t offset, const void* data, std::size_t size) = 0;
     // Cuts the stream to `size` bytes; later writes append there. Only where
     // Seekable().

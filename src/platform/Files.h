@@ -1,5 +1,5 @@
-// File access for the exports: the only place that knows how the OS names
-// and opens files. A wide path is null-terminated UTF-16.
+// File names for the exports: the only place that knows how the OS names
+// files (Streams.h opens them). A wide path is null-terminated UTF-16.
 #pragma once
 
 #include <cstdint>
@@ -27,14 +27,6 @@ FileName NativeName(const PendraxWideChar* path);
 // A wide path as UTF-8; empty for a null path or an unpaired surrogate.
 std::string WidePathToNarrow(const PendraxWideChar* path);
 #endif
-
-// Opens a name for binary reading; null on failure or an empty name.
-std::FILE* OpenForReading(const FileName& name);
-
-// Opens a name for binary writing, creating or truncating it, unless it
-// names the same file as `input` (however spelled: links, other paths).
-// A refusal or failure returns null and truncates nothing.
-std::FILE* OpenForWritingUnlessSame(const FileName& name, std::FILE* input);
 
 // Opens a wide path for binary writing, creating or truncating it (on POSIX
 // close-on-exec, so a program the host starts does not hold the recording

@@ -1,231 +1,300 @@
-// The recorder: SoundRecorderStart, the capture callback, SoundRecorderStop.
-//
-// One module-wide RecorderState. The exports run on the host's thread and the
-// callback on a thread of the capture service; a mutex keeps them apart.
-// The callback holds it for its whole body, and SoundRecorderStop releases
-// it while it stops and closes the device, because the service delivers
-// what it captured before the stop, and hands back the block in progress,
-// through the callback before the stop returns. A whole block is queued
-// again even then, since samples may follow it; the last, partial block is
-// written padded with silence and not queued again. Once the device is
-// closed no callback can come, and only then is the header finalised and
-// the file closed.
+// One recording: a capture thread that runs the device's loop into the
+// ring, and a writer thread that pops one-second blocks onto the sink.
+// Stop ends capture first, so nothing after it is kept, then waits for the
+// writer a bounded time; it never takes a lock the writer holds across a
+// write. The writer holds the session alive, so a stop that gave up on a
+// held write leaves nothing the writer still needs freed.
 #include "Recorder.h"
 
-#include <cstdint>
-#include <cstdio>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
-#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 
-#include "Files.h"
-#include "PendraxWAVFlanger.h"
-#include "WavHeader.h"
+#include "Ring.h"
 
 namespace pendrax::recorder {
-namespace {
 
-enum class Phase {
-    Idle,       // no recording; start is accepted
-    Recording,  // started (successfully or not) and not yet stopped
-    Stopping,   // a stop has begun: the last, partial block is not queued again
+using wav::kBlockBytes;
+using wav::kSampleRate;
+using wav::kWavHeaderBytes;
+
+constexpr std::size_t kBlockFrames = kSampleRate;
+
+class Session : public std::enable_shared_from_this<Session> {
+public:
+    Session(std::shared_ptr<io::Sink> sink, const Options& options)
+        : sink_(std::move(sink)),
+          options_(options),
+          ring_(std::size_t{kRingSeconds} * kSampleRate) {}
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    StartOutcome Start();
+    StopResult Stop();
+    Counts Current() const { return Counts{blocks_.load(), lostWritten_.load()}; }
+
+private:
+    void CaptureLoop();
+    void WriterLoop();
+    bool Write(const Ring::Popped& popped);
+    io::OsError WriteHeader(std::uint32_t blocks, bool first);
+    void EndCapture();
+    // Calls the observer, unless a stop gave up on the writer (the observer
+    // may be gone then).
+    template <typename Call>
+    void Tell(Call call) {
+        std::lock_guard<std::mutex> guard(telling_);
+        if (options_.observer != nullptr && !abandoned_.load()) {
+            call(*options_.observer);
+        }
+    }
+
+    std::shared_ptr<io::Sink> sink_;
+    Options options_;
+    Ring ring_;
+    std::unique_ptr<wavein::Device> device_;
+    std::thread capture_;
+    std::thread writer_;
+    std::atomic<bool> stopAsked_{false};
+    std::atomic<bool> abandoned_{false};  // a stop gave up waiting: write no more
+    std::atomic<bool> deviceEnded_{false};
+    std::atomic<std::uint32_t> blocks_{0};
+    std::atomic<std::uint64_t> lostWritten_{0};
+    std::int16_t block_[kBlockFrames] = {};  // the writer's
+    bool writing_ = true;                    // the writer's: false after a failure or the limit
+
+    std::mutex telling_;  // held while the observer is told
+    std::mutex lock_;     // never held across a write
+    std::condition_variable changed_;
+    bool writerDone_ = false;
+    io::OsError writeError_ = 0;
+    bool stopping_ = false;
+    bool stopped_ = false;
+    StopResult result_;
 };
 
-struct RecorderState {
-    std::FILE* file = nullptr;
-    wavein::HWAVEIN device = nullptr;  // null while no device is open
-    WAVEHDR bufferHeader{};
-    char captureBuffer[kBlockBytes] = {};
-    char writeBuffer[kBlockBytes] = {};
-    std::int32_t blockCount = 0;
-    const std::int32_t captureRate = kSampleRate;
-
-    Phase phase = Phase::Idle;
-    bool writeFailed = false;  // a block could not be written: no more are
-    std::mutex lock;
-};
-
-RecorderState state;
-
-constexpr int kSuccess = PENDRAX_SUCCESS;
-constexpr std::uint32_t kWholeFileHeader = static_cast<std::uint32_t>(kWavHeaderBytes);
-
-// 64-bit positions: Windows' fseek takes a 32-bit long, 2 GiB at most.
-bool Seek(std::FILE* file, std::int64_t offset, int origin) {
-#if defined(_WIN32)
-    return _fseeki64(file, offset, origin) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), origin) == 0;
-#endif
-}
-
-// Writes the header for blockCount blocks over the file's first bytes, so a
-// recording cut short by the host's death is still a valid WAV of every
-// block so far.
-bool WriteHeader(std::FILE* file, std::uint32_t blockCount) {
-    WavHeader header{};
-    Finalise(header, blockCount);
+io::OsError Session::WriteHeader(std::uint32_t blocks, bool first) {
     unsigned char bytes[kWavHeaderBytes];
-    SerialiseWavHeader(header, bytes);
-    return Seek(file, 0, SEEK_SET) && std::fwrite(bytes, sizeof bytes, 1, file) == 1 &&
-           std::fflush(file) == 0;
+    if (options_.header == HeaderMode::Streamed) {
+        wav::StreamedHeader(bytes);
+    } else {
+        wav::CanonicalHeader(std::uint64_t{blocks} * kBlockBytes, bytes);
+    }
+    if (first) {
+        const io::Transfer sent = sink_->Write(bytes, sizeof bytes);
+        return sent.bytes == sizeof bytes ? 0 : (sent.error != 0 ? sent.error : 1);
+    }
+    return sink_->WriteAt(0, bytes, sizeof bytes);
 }
 
-std::uint64_t BytesFor(std::uint32_t blockCount) {
-    return kWholeFileHeader + static_cast<std::uint64_t>(blockCount) * kBlockBytes;
+StartOutcome Session::Start() {
+    device_ = wavein::NewDevice();
+    if (!ring_.Allocated() || device_ == nullptr) {
+        return {StartResult::OutOfResources, 0};
+    }
+    if (options_.header == HeaderMode::SizesAtEnd && !sink_->Seekable()) {
+        return {StartResult::WriteFailed, 0};
+    }
+    // A file gets its header whatever follows; a stream only once capture runs.
+    const bool sizesAtEnd = options_.header == HeaderMode::SizesAtEnd;
+    if (const io::OsError error = sizesAtEnd ? WriteHeader(0, true) : 0) {
+        return {StartResult::WriteFailed, error};
+    }
+    switch (device_->Open(options_.device, kSampleRate)) {
+        case wavein::OpenResult::Opened: break;
+        case wavein::OpenResult::NoMemory: return {StartResult::OutOfResources, 0};
+        case wavein::OpenResult::NoDevice:
+        case wavein::OpenResult::BadFormat: return {StartResult::DeviceOpenFailed, 0};
+    }
+    if (!device_->Start()) {
+        return {StartResult::StartFailed, 0};
+    }
+    if (const io::OsError error = sizesAtEnd ? 0 : WriteHeader(0, true)) {
+        return {StartResult::WriteFailed, error};
+    }
+    try {
+        capture_ = std::thread([this] { CaptureLoop(); });
+        writer_ = std::thread([self = shared_from_this()]() mutable {
+            self->WriterLoop();
+            self.reset();  // the last holder, after a stop that gave up, frees it here
+        });
+    } catch (const std::system_error&) {
+        EndCapture();
+        return {StartResult::OutOfResources, 0};
+    }
+    return {StartResult::Started, 0};
 }
 
-// Appends writeBuffer as the next block. On any failure the file is cut back
-// to its last whole block and writing ends for this recording.
-void AppendBlock() {
-    const std::uint32_t written = static_cast<std::uint32_t>(state.blockCount);
-    std::FILE* file = state.file;
-    const bool appended =
-        Seek(file, 0, SEEK_END) &&
-        std::fwrite(state.writeBuffer, 2, kBlockBytes / 2, file) == kBlockBytes / 2 &&
-        WriteHeader(file, written + 1);
-    if (appended) {
-        state.blockCount = static_cast<std::int32_t>(written + 1);
-        return;
+// The one run loop, whatever the system.
+void Session::CaptureLoop() {
+    int emptyInARow = 0;
+    bool gone = false;
+    while (!gone && !stopAsked_.load()) {
+        device_->Wait();
+        if (stopAsked_.load()) {
+            break;
+        }
+        switch (device_->Drain(ring_)) {
+            case wavein::Drained::Audio: emptyInARow = 0; break;
+            case wavein::Drained::Idle: break;
+            case wavein::Drained::Empty: gone = ++emptyInARow >= wavein::kEmptyDrainsForGone; break;
+            case wavein::Drained::Broken: gone = true; break;
+        }
     }
-    state.writeFailed = true;
-    std::clearerr(file);
-    platform::TruncateFile(file, BytesFor(written));
-    WriteHeader(file, written);
-    std::clearerr(file);
+    device_->Finish(ring_);
+    deviceEnded_ = gone;
+    ring_.Close();
 }
 
-void ResetBufferHeader() {
-    state.bufferHeader = WAVEHDR{};
-    state.bufferHeader.lpData = state.captureBuffer;
-    state.bufferHeader.dwBufferLength = kBlockBytes;
+void Session::EndCapture() {
+    stopAsked_ = true;
+    if (capture_.joinable()) {
+        device_->Wake();
+        capture_.join();
+    } else if (device_ != nullptr) {
+        ring_.Close();
+    }
+    device_.reset();  // closes the device
 }
 
-// Stops capture and gives the device back. A platform that keeps a queued
-// buffer after a stop refuses to release it; a reset returns it, so the
-// device can always be closed.
-void CloseCaptureDevice(wavein::HWAVEIN device) {
-    wavein::waveInStop(device);
-    if (wavein::waveInUnprepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR)) ==
-        WAVERR_STILLPLAYING) {
-        wavein::waveInReset(device);
-        wavein::waveInUnprepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR));
+bool Session::Write(const Ring::Popped& popped) {
+    const std::uint32_t written = blocks_.load();
+    const io::Transfer sent = sink_->Write(block_, sizeof block_);
+    io::OsError error = sent.bytes == sizeof block_ ? 0 : (sent.error != 0 ? sent.error : 1);
+    if (error == 0 && options_.header == HeaderMode::SizesAtEnd) {
+        error = WriteHeader(written + 1, false);
     }
-    wavein::waveInClose(device);
+    if (error != 0) {
+        if (options_.header == HeaderMode::SizesAtEnd) {
+            // Back to the last whole block, under its header.
+            (void)sink_->Truncate(kWavHeaderBytes + std::uint64_t{written} * kBlockBytes);
+            (void)WriteHeader(written, false);
+        }
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            writeError_ = error;
+        }
+        Tell([error](Observer& observer) { observer.OnWriteFailed(error); });
+        return false;
+    }
+    lostWritten_ += popped.silent;
+    blocks_ = written + 1;
+    const Counts counts = Current();
+    Tell([&counts](Observer& observer) { observer.OnBlock(counts); });
+    return written + 1 < kRecordingMaxBlocks;
 }
 
-}  // namespace
-
-int OpenCaptureDevice() {
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 1;
-    format.nSamplesPerSec = static_cast<DWORD>(state.captureRate);
-    format.nAvgBytesPerSec = static_cast<DWORD>(2 * state.captureRate);
-    format.nBlockAlign = 2;
-    format.wBitsPerSample = 16;
-    format.cbSize = 0;
-
-    wavein::HWAVEIN device = nullptr;
-    if (wavein::waveInOpen(&device, WAVE_MAPPER, &format,
-                           reinterpret_cast<DWORD_PTR>(&OnCaptureBlock), 0,
-                           CALLBACK_FUNCTION) != MMSYSERR_NOERROR) {
-        return PENDRAX_RECORDER_DEVICE_OPEN_FAILED;
+void Session::WriterLoop() {
+    Ring::Popped popped;
+    for (;;) {
+        ring_.Pop(block_, kBlockFrames, popped);
+        if (popped.frames == 0 || abandoned_.load()) {
+            break;
+        }
+        if (!writing_) {
+            continue;  // failed or full: the ring is still emptied, so no loss is claimed
+        }
+        std::memset(block_ + popped.frames, 0, 2 * (kBlockFrames - popped.frames));
+        for (int k = 0; k < popped.lossCount; ++k) {
+            Tell([&](Observer& observer) { observer.OnLoss(popped.losses[k]); });
+        }
+        writing_ = Write(popped);
     }
-    state.device = device;
-    ResetBufferHeader();
-    wavein::waveInPrepareHeader(device, &state.bufferHeader, sizeof(WAVEHDR));
-    if (wavein::waveInAddBuffer(device, &state.bufferHeader, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
-        return PENDRAX_RECORDER_QUEUE_FAILED;
+    if (deviceEnded_.load()) {
+        Tell([](Observer& observer) { observer.OnDeviceEnd(); });
     }
-    if (wavein::waveInStart(device) != MMSYSERR_NOERROR) {
-        return PENDRAX_RECORDER_START_FAILED;
-    }
-    return kSuccess;
+    std::lock_guard<std::mutex> guard(lock_);
+    writerDone_ = true;
+    changed_.notify_all();
 }
 
-void OnCaptureBlock(wavein::HWAVEIN device, UINT message, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
-    // The open and close notifications may come on the thread that holds the lock.
-    if (message != WIM_DATA) {
-        return;
+StopResult Session::Stop() {
+    std::unique_lock<std::mutex> guard(lock_);
+    if (stopping_) {
+        changed_.wait(guard, [this] { return stopped_; });
+        return result_;
     }
-    std::lock_guard<std::mutex> guard(state.lock);
-    // Nothing to do without a recording, nor for a device that is not ours.
-    if (state.phase == Phase::Idle || state.device == nullptr || device != state.device) {
-        return;
+    stopping_ = true;
+    guard.unlock();
+    const bool endedBefore = deviceEnded_.load();
+    EndCapture();
+    guard.lock();
+    const bool finished = changed_.wait_for(guard, std::chrono::milliseconds(kStopWaitMilliseconds),
+                                            [this] { return writerDone_; });
+    if (!finished) {
+        const std::lock_guard<std::mutex> quiet(telling_);
+        abandoned_ = true;
     }
-    DWORD recorded = state.bufferHeader.dwBytesRecorded;
-    if (recorded > kBlockBytes) {
-        recorded = kBlockBytes;
+    result_.counts = Current();
+    result_.timedOut = !finished;
+    result_.deviceEnded = endedBefore || deviceEnded_.load();
+    result_.writeError = writeError_;
+    guard.unlock();
+    if (finished) {
+        writer_.join();
+    } else {
+        writer_.detach();  // it holds the session; it ends once its write returns
     }
-    recorded -= recorded % 2;  // whole samples only
-    std::memcpy(state.writeBuffer, state.captureBuffer, recorded);
-    // Silence, not whatever an earlier second left in the buffer.
-    std::memset(state.writeBuffer + recorded, 0, kBlockBytes - recorded);
-    state.bufferHeader.dwBytesRecorded = 0;
-    // Samples may follow a whole block, even during a stop.
-    if (state.phase == Phase::Recording || recorded == kBlockBytes) {
-        wavein::waveInAddBuffer(device, &state.bufferHeader, sizeof(WAVEHDR));
-    }
+    guard.lock();
+    stopped_ = true;
+    changed_.notify_all();
+    return result_;
+}
 
-    if (recorded == 0 || state.writeFailed ||
-        static_cast<std::uint32_t>(state.blockCount) >= kMaxBlocks) {
-        return;
+Recorder::~Recorder() { (void)Stop(); }
+
+StartOutcome Recorder::Start(std::shared_ptr<io::Sink> sink, const Options& options) {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (session_ != nullptr) {
+        return {StartResult::Busy, 0};
     }
-    AppendBlock();
+    if (sink == nullptr) {
+        return {StartResult::WriteFailed, 0};
+    }
+    std::shared_ptr<Session> session;
+    try {
+        session = std::make_shared<Session>(std::move(sink), options);
+    } catch (const std::bad_alloc&) {
+        return {StartResult::OutOfResources, 0};
+    }
+    const StartOutcome outcome = session->Start();
+    if (outcome.result == StartResult::Started) {
+        session_ = std::move(session);
+    }
+    return outcome;
+}
+
+StopResult Recorder::Stop() {
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        session = session_;
+    }
+    if (session == nullptr) {
+        return StopResult{};
+    }
+    const StopResult result = session->Stop();
+    std::lock_guard<std::mutex> guard(lock_);
+    // A Start on another thread may have put a new session there meanwhile.
+    // cppcheck-suppress knownConditionTrueFalse
+    if (session_ == session) {
+        session_.reset();
+    }
+    return result;
+}
+
+bool Recorder::Recording() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return session_ != nullptr;
+}
+
+Counts Recorder::Current() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return session_ != nullptr ? session_->Current() : Counts{};
 }
 
 }  // namespace pendrax::recorder
-
-using namespace pendrax::recorder;
-
-extern "C" PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path) {
-    std::lock_guard<std::mutex> guard(state.lock);
-    if (state.phase != Phase::Idle) {
-        return PENDRAX_RECORDER_BUSY;
-    }
-    std::FILE* file = pendrax::platform::OpenWideForWriting(path);
-    if (file == nullptr) {
-        return PENDRAX_RECORDER_FILE_FAILED;
-    }
-    // Unbuffered: every block reaches the file at once, and a failed write
-    // leaves nothing pending that a later flush could add after the cut.
-    (void)std::setvbuf(file, nullptr, _IONBF, 0);
-    if (!WriteHeader(file, 0)) {
-        (void)std::fclose(file);
-        return PENDRAX_RECORDER_FILE_FAILED;
-    }
-    state.file = file;
-    state.blockCount = 0;
-    state.writeFailed = false;
-    state.device = nullptr;
-    state.phase = Phase::Recording;
-    return OpenCaptureDevice();
-}
-
-extern "C" PENDRAX_API int SoundRecorderStop(void) {
-    wavein::HWAVEIN device = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(state.lock);
-        if (state.phase != Phase::Recording) {
-            return 0;
-        }
-        // A callback under way has finished its block; what the stop hands
-        // back is written, and only its last, partial block not queued again.
-        state.phase = Phase::Stopping;
-        device = state.device;
-    }
-    if (device != nullptr) {
-        CloseCaptureDevice(device);
-    }
-    std::lock_guard<std::mutex> guard(state.lock);
-    state.device = nullptr;
-    const std::int32_t blockCount = state.blockCount;
-    std::clearerr(state.file);
-    WriteHeader(state.file, static_cast<std::uint32_t>(blockCount));
-    // Unbuffered: every byte was written or refused already, and the count
-    // returned is what the file holds either way.
-    (void)std::fclose(state.file);
-    state.file = nullptr;
-    state.phase = Phase::Idle;
-    return blockCount;
-}

@@ -1,4 +1,7 @@
 // The ALSA service over an ALSA PCM that misbehaves on cue.
+#include <chrono>
+#include <thread>
+
 #include "AlsaStandIn.h"
 #include "CaptureTest.h"
 
@@ -21,6 +24,56 @@ TEST_F(Alsa, ARecordingGoesOnAfterASuspendAndResume) {
     Produce(8000);
     EXPECT_EQ(SoundRecorderStop(), 2);
     EXPECT_EQ(File(), Ramp(12000, 2));
+}
+
+// 42,000 samples at once overrun the 3 s buffer: the 24,000 it held and
+// the 18,000 after are silence of their length, told as an overrun.
+TEST_F(Alsa, AnOverrunBecomesSilenceOfItsLength) {
+    Core core;
+    ASSERT_TRUE(StartCore(core));
+    standin::Produce(42000);
+    ASSERT_TRUE(standin::WaitFor(standin::Running));
+    Produce(8000);
+    const auto result = core.recorder.Stop();
+    EXPECT_EQ(result.counts.framesLost, 42000U);
+    EXPECT_EQ(core.Losses(), (std::vector<pendrax::recorder::Loss>{
+                                 {0, 42000, pendrax::recorder::LossCause::DeviceOverrun}}));
+    EXPECT_EQ(core.Written(), Heard(7, {{42000, 50000}}));
+}
+
+// The system takes its time to come back: the second it was away is
+// silence; and a stop while it is away returns at once.
+TEST_F(Alsa, ASlowResumeIsSilenceAndDoesNotHoldAStop) {
+    Core core;
+    ASSERT_TRUE(StartCore(core));
+    Produce(4000);
+    alsa_standin::Set({false, false, true});
+    alsa_standin::Suspend();
+    standin::Produce(8000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    alsa_standin::Set({});
+    ASSERT_TRUE(standin::WaitFor(standin::Running));
+    Produce(4000);
+    const auto result = core.recorder.Stop();
+    EXPECT_EQ(result.counts.framesLost, 8000U);
+    EXPECT_EQ(core.Written(), Heard(2, {{0, 4000}, {12000, 16000}}));
+
+    ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+    alsa_standin::Set({false, false, true});
+    alsa_standin::Suspend();
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(SoundRecorderStop(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(300));
+}
+
+// A device that reports frames it never fills (ALSA's null) gives silence.
+TEST_F(Alsa, FramesReportedButNotFilledAreSilence) {
+    alsa_standin::Set({false, true, false});
+    ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+    Produce(16000);
+    EXPECT_EQ(SoundRecorderStop(), 2);
+    EXPECT_EQ(File(), Heard(2, {}));
 }
 
 extern "C" void HostHandler(const char*, int, const char*, int, const char*, ...) {}

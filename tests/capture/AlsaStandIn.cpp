@@ -1,9 +1,11 @@
 // A scripted ALSA capture PCM, from alsa-lib's documentation, for the calls
-// the capture service makes: a non-blocking stream whose one poll
+// the capture device makes: a non-blocking stream whose one poll
 // descriptor is readable while frames are available; an overrun past its
-// 3-second buffer (-EPIPE); a suspend (-ESTRPIPE) that snd_pcm_recover
-// resumes, leaving the stream RUNNING; snd_pcm_start only from PREPARED
-// (-EBADFD otherwise); a global error handler and a thread-local one.
+// 3-second buffer (-EPIPE), whose frames a prepare drops; a suspend
+// (-ESTRPIPE) that snd_pcm_resume ends (-EAGAIN while the system is not
+// back), leaving the stream RUNNING with its buffer; snd_pcm_start only
+// from PREPARED (-EBADFD otherwise); a status whose trigger time stamp is
+// when the state last changed; a global error handler and a thread-local one.
 #include "AlsaStandIn.h"
 
 #include <sys/eventfd.h>
@@ -21,6 +23,13 @@ struct _snd_pcm {
     // cppcheck-suppress unusedStructMember
     std::deque<std::uint16_t> frames;
     int fd = -1;
+    snd_htimestamp_t trigger{};
+    snd_pcm_uframes_t heldAtBreak = 0;
+};
+
+struct _snd_pcm_status {
+    snd_pcm_uframes_t avail;
+    snd_htimestamp_t trigger;
 };
 
 namespace {
@@ -44,6 +53,13 @@ void Readable(snd_pcm_t* pcm, bool readable) {
     }
 }
 
+// The stream's clock: one sample is 125 microseconds.
+void Trigger(snd_pcm_t* pcm, snd_pcm_state_t state) {
+    pcm->state = state;
+    pcm->trigger.tv_sec = static_cast<time_t>(next / 8000);
+    pcm->trigger.tv_nsec = static_cast<long>(next % 8000) * 125000;
+}
+
 int Broken(const snd_pcm_t* pcm) {
     return pcm->state == SND_PCM_STATE_XRUN        ? -EPIPE
            : pcm->state == SND_PCM_STATE_SUSPENDED ? -ESTRPIPE
@@ -61,7 +77,8 @@ void Set(const Script& wanted) {
 
 void Suspend() {
     std::lock_guard<std::mutex> guard(lock);
-    current->state = SND_PCM_STATE_SUSPENDED;
+    current->heldAtBreak = current->frames.size();
+    Trigger(current, SND_PCM_STATE_SUSPENDED);
     Readable(current, true);
 }
 
@@ -78,7 +95,8 @@ void Produce(std::size_t samples) {
             continue;
         }
         if (current->frames.size() == kCapacity) {
-            current->state = SND_PCM_STATE_XRUN;
+            current->heldAtBreak = kCapacity;
+            Trigger(current, SND_PCM_STATE_XRUN);
             current->frames.clear();
         } else {
             current->frames.push_back(static_cast<std::uint16_t>(next));
@@ -182,7 +200,7 @@ int snd_pcm_start(snd_pcm_t* pcm) {
     if (pcm->state != SND_PCM_STATE_PREPARED) {
         return -EBADFD;
     }
-    pcm->state = SND_PCM_STATE_RUNNING;
+    Trigger(pcm, SND_PCM_STATE_RUNNING);
     return 0;
 }
 
@@ -213,22 +231,45 @@ snd_pcm_sframes_t snd_pcm_readi(snd_pcm_t* pcm, void* buffer, snd_pcm_uframes_t 
     }
     snd_pcm_uframes_t got = 0;
     for (; got < size && !pcm->frames.empty(); ++got) {
-        std::memcpy(static_cast<char*>(buffer) + 2 * got, &pcm->frames.front(), 2);
+        if (!script.unfilled) {
+            std::memcpy(static_cast<char*>(buffer) + 2 * got, &pcm->frames.front(), 2);
+        }
         pcm->frames.pop_front();
+    }
+    if (pcm->frames.empty() && pcm->state == SND_PCM_STATE_RUNNING) {
+        Readable(pcm, false);
     }
     return static_cast<snd_pcm_sframes_t>(got);
 }
 
-int snd_pcm_recover(snd_pcm_t* pcm, int error, int) {
+snd_pcm_sframes_t snd_pcm_avail(snd_pcm_t* pcm) { return snd_pcm_avail_update(pcm); }
+
+int snd_pcm_resume(snd_pcm_t* pcm) {
     std::lock_guard<std::mutex> guard(lock);
-    if (error == -EPIPE) {
-        pcm->state = SND_PCM_STATE_PREPARED;  // prepared again
-    } else if (error == -ESTRPIPE) {
-        pcm->state = SND_PCM_STATE_RUNNING;  // resumed
-    } else if (error != -EINTR) {
-        return error;
+    if (pcm->state != SND_PCM_STATE_SUSPENDED) {
+        return -EBADFD;
     }
+    if (script.holdResume) {
+        return -EAGAIN;
+    }
+    Trigger(pcm, SND_PCM_STATE_RUNNING);
     return 0;
+}
+
+size_t snd_pcm_status_sizeof() { return sizeof(snd_pcm_status_t); }
+
+int snd_pcm_status(snd_pcm_t* pcm, snd_pcm_status_t* status) {
+    std::lock_guard<std::mutex> guard(lock);
+    const bool broken = Broken(pcm) != 0;
+    status->avail = broken ? pcm->heldAtBreak : pcm->frames.size();
+    status->trigger = pcm->trigger;
+    return 0;
+}
+
+snd_pcm_uframes_t snd_pcm_status_get_avail(const snd_pcm_status_t* obj) { return obj->avail; }
+
+void snd_pcm_status_get_trigger_htstamp(const snd_pcm_status_t* obj, snd_htimestamp_t* ptr) {
+    *ptr = obj->trigger;
 }
 
 int snd_lib_error_set_handler(snd_lib_error_handler_t handler) {

@@ -12,11 +12,17 @@ namespace alsa_standin {
 
 struct Script {
     bool pollDescriptorsFail = false;
+    // Reads report the frames asked for and leave the buffer as it was,
+    // as ALSA's null device does.
+    bool unfilled = false;
+    // snd_pcm_resume says -EAGAIN (not yet) until the script changes.
+    bool holdResume = false;
 };
 
 // Sets the script.
 void Set(const Script& wanted);
 // The system suspends: the stream reports -ESTRPIPE until resumed.
+// Time on the stream's clock is the samples produced since the open.
 void Suspend();
 // The error handler a host set with snd_lib_error_set_handler.
 snd_lib_error_handler_t Handler();

@@ -1,4 +1,7 @@
 // What every capture service keeps, whichever system's stand-in is beneath.
+#include <chrono>
+#include <thread>
+
 #include "CaptureTest.h"
 
 namespace capture_test {
@@ -26,6 +29,67 @@ TEST_F(Capture, AStalledWriteLosesNothing) {
     standin::HoldWrites(false);
     EXPECT_EQ(SoundRecorderStop(), 6);
     EXPECT_EQ(File(), Ramp(6 * kBlockSamples, 6));
+}
+
+using pendrax::recorder::Loss;
+using pendrax::recorder::LossCause;
+using Clock = std::chrono::steady_clock;
+
+// 36 s captured while a write is held, 3 s in: the ring keeps 32 s past the
+// block held up, and the newest 3 s become silence, told and counted.
+TEST_F(Capture, AStallLongerThanTheRingBecomesSilence) {
+    Core core;
+    ASSERT_TRUE(StartCore(core));
+    Produce(3 * kBlockSamples);
+    ASSERT_TRUE(standin::WaitFor([&] { return core.recorder.Current().blocks == 3; }));
+    standin::HoldWrites(true);
+    Produce(36 * kBlockSamples);
+    standin::HoldWrites(false);
+    const auto result = core.recorder.Stop();
+    EXPECT_EQ(result.counts.blocks, 39U);
+    EXPECT_EQ(result.counts.framesLost, 24000U);
+    EXPECT_EQ(core.Losses(), (std::vector<Loss>{{288000, 24000, LossCause::WriterStalled}}));
+    EXPECT_EQ(core.Written(), Ramp(288000, 39));
+}
+
+// The stop gives up on a held write after its bounded wait; the write, once
+// released, finishes with its header, and nothing captured later is written.
+TEST_F(Capture, AStopDuringAStalledWriteIsBounded) {
+    Core core;
+    ASSERT_TRUE(StartCore(core));
+    standin::HoldWrites(true);
+    Produce(20000);
+    const auto began = Clock::now();
+    const auto result = core.recorder.Stop();
+    const auto waited = Clock::now() - began;
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_EQ(result.counts.blocks, 0U);
+    EXPECT_GE(waited, std::chrono::milliseconds(pendrax::recorder::kStopWaitMilliseconds));
+    EXPECT_LT(waited, std::chrono::milliseconds(pendrax::recorder::kStopWaitMilliseconds + 500));
+    standin::Produce(8000);
+    standin::HoldWrites(false);
+    EXPECT_TRUE(standin::WaitFor([&] { return core.Written() == Ramp(8000, 1); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(core.Written(), Ramp(8000, 1));
+}
+
+// The second stop comes while the first waits for a held write: both get
+// the count of the finished file.
+TEST_F(Capture, TwoStopsAtOnceReturnTheSameCount) {
+    ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+    standin::HoldWrites(true);
+    Produce(12000);
+    int counts[2] = {-1, -1};
+    std::thread first([&] { counts[0] = SoundRecorderStop(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::thread second([&] { counts[1] = SoundRecorderStop(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    standin::HoldWrites(false);
+    first.join();
+    second.join();
+    EXPECT_EQ(counts[0], 2);
+    EXPECT_EQ(counts[1], 2);
+    EXPECT_EQ(File(), Ramp(12000, 2));
 }
 
 }  // namespace

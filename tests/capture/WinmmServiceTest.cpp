@@ -58,6 +58,23 @@ TEST_F(Winmm, AFailedPrepareLeavesNothingPrepared) {
     EXPECT_EQ(standin::OpenDevices(), devices);
 }
 
+// The buffers a stop hands back come late: within the stop's wait they
+// are kept; past it, the one in progress is told as lost for its length.
+TEST_F(Winmm, LateBuffersAreKeptOrCounted) {
+    for (const int late : {100, 1000}) {
+        SCOPED_TRACE(late);
+        winmm_standin::Script script;
+        script.lateMilliseconds = late;
+        winmm_standin::Set(script);
+        Core core;
+        ASSERT_TRUE(StartCore(core));
+        Produce(1000);
+        const auto result = core.recorder.Stop();
+        EXPECT_EQ(result.counts.framesLost, late == 100 ? 0U : 800U);
+        EXPECT_EQ(core.Written(), Ramp(late == 100 ? 1000 : 800, 1));
+    }
+}
+
 TEST_F(Winmm, BuffersHandedBackEmptyEndCaptureAndTheStopReturns) {
     winmm_standin::Set({-1, true, 0});
     ASSERT_EQ(Start(), PENDRAX_SUCCESS);

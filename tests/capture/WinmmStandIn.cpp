@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -35,6 +36,8 @@ struct Event {
 struct StandInWaveIn {
     HANDLE event = nullptr;
     std::deque<WAVEHDR*> queue;
+    std::deque<WAVEHDR*> late;  // done, handed back at `lateAt`
+    std::chrono::steady_clock::time_point lateAt;
     bool started = false;
 };
 
@@ -61,9 +64,27 @@ void HandBack(StandInWaveIn* device, WAVEHDR* header) {
     SetLocked(device->event);
 }
 
-void HandBackFront(StandInWaveIn* device) {
-    HandBack(device, device->queue.front());
+void HandBackFront(StandInWaveIn* device, bool stopping = false) {
+    if (stopping && script.lateMilliseconds > 0) {
+        device->late.push_back(device->queue.front());
+        device->lateAt =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(script.lateMilliseconds);
+    } else {
+        HandBack(device, device->queue.front());
+    }
     device->queue.pop_front();
+}
+
+// The driver's thread, as late as scripted, when anyone waits.
+void HandBackLate() {
+    if (current == nullptr || current->late.empty() ||
+        std::chrono::steady_clock::now() < current->lateAt) {
+        return;
+    }
+    for (WAVEHDR* header : current->late) {
+        HandBack(current, header);
+    }
+    current->late.clear();
 }
 
 bool TakeSignalled(HANDLE handle) {
@@ -197,7 +218,7 @@ MMRESULT waveInStop(HWAVEIN device) {
     std::lock_guard<std::mutex> guard(lock);
     device->started = false;
     if (!device->queue.empty() && device->queue.front()->dwBytesRecorded > 0) {
-        HandBackFront(device);
+        HandBackFront(device, true);
     }
     return MMSYSERR_NOERROR;
 }
@@ -207,14 +228,14 @@ MMRESULT waveInReset(HWAVEIN device) {
     device->started = false;
     const bool keep = resets++ < script.resetsKeepingOne;
     while (device->queue.size() > (keep ? 1U : 0U)) {
-        HandBackFront(device);
+        HandBackFront(device, true);
     }
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveInClose(HWAVEIN device) {
     std::lock_guard<std::mutex> guard(lock);
-    if (!device->queue.empty()) {
+    if (!device->queue.empty() || !device->late.empty()) {
         return WAVERR_STILLPLAYING;
     }
     --openDevices;
@@ -242,6 +263,7 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL, DWORD mil
     std::unique_lock<std::mutex> guard(lock);
     DWORD woken = WAIT_TIMEOUT;
     const auto any = [&] {
+        HandBackLate();
         for (DWORD k = 0; k < count; ++k) {
             if (TakeSignalled(handles[k])) {
                 woken = WAIT_OBJECT_0 + k;
@@ -252,8 +274,8 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL, DWORD mil
     };
     if (milliseconds == INFINITE) {
         signalled.wait(guard, any);
-    } else {
-        signalled.wait_for(guard, std::chrono::milliseconds(milliseconds), any);
+    } else if (!signalled.wait_for(guard, std::chrono::milliseconds(milliseconds), any)) {
+        HandBackLate();
     }
     return woken;
 }

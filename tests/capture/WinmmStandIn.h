@@ -12,6 +12,8 @@ struct Script {
     int resetsKeepingOne = 0;
     // Headers prepared before preparing fails; -1: never.
     int preparesAccepted = -1;
+    // How long after a stop or a reset the buffers they hand back come.
+    int lateMilliseconds = 0;
 };
 
 // Headers prepared and not unprepared.

@@ -10,10 +10,15 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <cerrno>
+
+#include "Flange.h"
 #include "FlangerKernel.h"
 #include "PendraxWAVFlanger.h"
+#include "Replace.h"
+#include "Streams.h"
 #include "TestSupport.h"
-#include "WAVFlanger.h"
 
 namespace {
 
@@ -274,6 +279,113 @@ TEST_F(WAVFlangerFiles, FullDeviceIsAWriteFailureNotSuccess) {
     const Outcome outcome = Flange(in, "/dev/full");
     EXPECT_EQ(outcome.result, 2);
     EXPECT_EQ(outcome.printed, kWriteMessage);
+}
+
+// The core, on streams the caller opened: each side's failure with the
+// system's reason and the bytes moved, a pipe read to its end.
+TEST_F(WAVFlangerFiles, CoreSaysWhichSideFailedAndHowFarItGot) {
+    using pendrax::FailedSide;
+    using pendrax::platform::FileSink;
+    using pendrax::platform::FileSource;
+    using pendrax::platform::Ownership;
+    const Bytes input = pendrax_test::MakeWav(pendrax_test::RandomSamples(300001, 11));
+    pendrax_test::WriteBytes(in, input);
+    int pipeEnds[2] = {-1, -1};
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    std::thread feeder(
+        [&] { FileSink(pipeEnds[1], Ownership::kOwned).Write(input.data(), input.size()); });
+    struct Case {
+        std::string source, sink;
+        FailedSide failed;
+        int error;
+        std::uint64_t read, written;
+    };
+    const std::uint64_t size = input.size();
+    for (const Case& c : {Case{"pipe", out, FailedSide::kNone, 0, size, size},
+                          Case{in, "/dev/full", FailedSide::kOutput, ENOSPC, 44, 0},
+                          Case{dir.path(), out, FailedSide::kInput, EISDIR, 0, 0}}) {
+        FileSource source(c.source == "pipe" ? pipeEnds[0] : ::open(c.source.c_str(), O_RDONLY),
+                          Ownership::kOwned);
+        FileSink output;
+        ASSERT_EQ(
+            pendrax::platform::OpenSink(c.sink, pendrax::platform::Existing::kTruncate, output),
+            0u);
+        std::uint64_t told = 0;
+        pendrax::FlangeOptions options;
+        options.progress = [&told](std::uint64_t bytes) { told = bytes; };
+        const pendrax::FlangeResult result = pendrax::Flange(source, output, options);
+        EXPECT_EQ(result.failed, c.failed) << c.source << " to " << c.sink;
+        EXPECT_EQ(result.error, static_cast<pendrax::io::OsError>(c.error)) << c.source;
+        EXPECT_EQ(result.bytesRead, c.read) << c.source;
+        EXPECT_EQ(result.bytesWritten, c.written) << c.source;
+        EXPECT_EQ(told, c.written) << c.source;
+        if (c.failed == FailedSide::kNone) {
+            EXPECT_TRUE(pendrax_test::ReadBytes(out) == ExpectedOutput(input));
+        }
+    }
+    feeder.join();
+}
+
+// A sink handed a file already written to (a redirected standard output)
+// rewrites only its own bytes; one appending (>>) rewrites none.
+TEST_F(WAVFlangerFiles, SinksRewriteOnlyTheirOwnBytes) {
+    using pendrax::platform::FileSink;
+    using pendrax::platform::Ownership;
+    for (const int mode : {O_WRONLY, O_WRONLY | O_APPEND}) {
+        pendrax_test::WriteBytes(out, {'a', 'b'});
+        const int file = ::open(out.c_str(), mode);
+        ASSERT_EQ(::lseek(file, 0, SEEK_END), 2);
+        FileSink sink(file, Ownership::kOwned);
+        EXPECT_EQ(sink.Write("cdef", 4).bytes, 4u);
+        const bool appending = (mode & O_APPEND) != 0;
+        EXPECT_EQ(sink.Seekable(), !appending);
+        EXPECT_EQ(sink.WriteAt(0, "C", 1) == 0, !appending);
+        EXPECT_EQ(sink.Truncate(2) == 0, !appending);
+        EXPECT_EQ(sink.Write("g", 1).bytes, 1u);
+        EXPECT_TRUE(pendrax_test::ReadBytes(out) == (appending
+                                                         ? Bytes{'a', 'b', 'c', 'd', 'e', 'f', 'g'}
+                                                         : Bytes{'a', 'b', 'C', 'd', 'g'}));
+    }
+}
+
+// Replacement: the old file stays whole until the commit, through links,
+// with its permissions, by names near the limit, and one taker at a time.
+TEST_F(WAVFlangerFiles, ReplacementKeepsLinksModesAndTheOldFileUntilCommit) {
+    using pendrax::platform::Replacement;
+    using pendrax::platform::ReplaceStep;
+    const Bytes old = {1, 2, 3};
+    const Bytes fresh = {4, 5, 6, 7};
+    const std::string longName = dir.File(std::string(250, 'n'));
+    const std::string link = dir.File("link.wav");
+    pendrax_test::WriteBytes(out, old);
+    ASSERT_EQ(::chmod(out.c_str(), 0640), 0);
+    ASSERT_EQ(::symlink("out.wav", link.c_str()), 0);
+    for (const std::string& target : {link, longName}) {
+        for (const bool commit : {false, true}) {
+            Replacement replacement;
+            ASSERT_FALSE(replacement.Begin(target).Failed()) << target;
+            Replacement second;
+            EXPECT_EQ(second.Begin(target).step, ReplaceStep::kLockTarget);
+            replacement.Sink().Write(fresh.data(), fresh.size());
+            EXPECT_TRUE(pendrax_test::ReadBytes(target) == old || target == longName);
+            if (commit) {
+                EXPECT_FALSE(replacement.Commit().Failed());
+            }
+        }
+        EXPECT_TRUE(pendrax_test::ReadBytes(target) == fresh) << target;
+    }
+    struct stat info = {};
+    ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(::stat(out.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    // Nothing is left beside them: the target, the link, the long name.
+    EXPECT_EQ(pendrax_test::RunCommand("test $(ls -A " + dir.path() + " | wc -l) = 3"), 0);
+    pendrax::platform::FileSource input;
+    ASSERT_EQ(pendrax::platform::OpenSource(out, input), 0u);
+    Replacement overInput;
+    ASSERT_FALSE(overInput.Begin(link).Failed());
+    EXPECT_TRUE(pendrax::platform::SameFile(overInput.Target(), input.Stream().File()));
 }
 
 TEST(KernelOffset, IsThePositionUntilTheInt32LimitThenWrapsByWholePeriods) {

@@ -1,12 +1,12 @@
 // The host's pure pieces on the flange side, case by case.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <iterator>
+#include <vector>
 
-#include "cli/OptionScanner.h"
-#include "commands/Refusal.h"
-#include "wav/WavCheck.h"
-#include "wav/WavSizes.h"
+#include "Check.h"
+#include "Cli.h"
 
 namespace pendrax_host {
 namespace {
@@ -64,65 +64,43 @@ TEST(FormatNames, CodedFormatsByNameAndArticlesBySound) {
     }
 }
 
-TEST(WavCheck, SoxIsSuggestedOnlyForWhatItReads) {
-    const unsigned char text[kCheckBytes] = "hello, this is text";
-    EXPECT_EQ(CheckWavHeader(text, 20).soxType, "");
-    unsigned char aiff[12] = {'F', 'O', 'R', 'M', 0, 0, 0, 0, 'A', 'I', 'F', 'F'};
-    EXPECT_EQ(CheckWavHeader(aiff, sizeof aiff).soxType, "aiff");
-}
-
-std::string Canonical(std::uint32_t riff, std::uint32_t data) {
-    unsigned char header[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
-    const char dataId[] = {'d', 'a', 't', 'a'};
-    std::memcpy(header + 36, dataId, 4);
-    std::memcpy(header + 4, &riff, 4);  // little-endian hosts only, as the module
-    std::memcpy(header + 40, &data, 4);
-    return std::string(reinterpret_cast<const char*>(header), sizeof header);
-}
-
-TEST(CheckSizes, NamesWhatDisagreesWithTheLength) {
+TEST(Options, PrefixesBundlesAndValuesAsGetoptLongReadsThem) {
+    const std::initializer_list<OptionSpec> specs = {{'q', "--quiet", false},
+                                                     {'D', "--device", true},
+                                                     {0, "--force", false},
+                                                     {0, "--forward", false}};
     const struct {
-        std::uint32_t riff, data;
-        std::int64_t length;
-        const char* found;  // "" when the sizes agree
-        std::int64_t trailingAt;
+        std::vector<const char*> args;
+        const char* seen;  // each item: option name=value, or the operand
     } cases[] = {
-        {1036, 1000, 1044, "", -1},
-        {0, 0, 1044, "a data size of 0 where the file holds 1000 bytes", -1},
-        {0xFFFFFFFF, 0xFFFFFFFF, 1044, "placeholder size (0xFFFFFFFF)", -1},
-        {0x7FFFF024, 0x7FFFF000, 1044, "placeholder size (0x7FFFF000)", -1},
-        {1036, 1000, 544, "gives 1000 bytes of samples, but the file holds 500", -1},
-        {1062, 1000, 1070, "", 1044},
-        {0x7FFFF024, 0x7FFFF000, -1, "", -1},  // a stream's own placeholder is its due
-        {0, 0, -1, "a data size of 0", -1},
-        {36, 1000, 1044, "a RIFF size of 36", -1},
+        {{"-qD", "null", "out"}, "--quiet --device=null out"},
+        {{"-qDhw:1", "--", "-q"}, "--quiet --device=hw:1 -q"},
+        {{"--dev=x", "-"}, "--device=x -"},
+        {{"--forc"}, "--force"},
+        {{"--force=yes"}, "!option '--force' takes no value"},
+        {{"--for"}, "!option '--for' is ambiguous; possibilities: '--force' '--forward'"},
+        {{"-qx"}, "--quiet !unknown option '-x' in '-qx'"},
+        {{"-D"}, "!option '-D' needs a value"},
     };
     for (const auto& c : cases) {
-        const std::string header = Canonical(c.riff, c.data);
-        const SizeCheck check =
-            CheckSizes(reinterpret_cast<const unsigned char*>(header.data()), c.length);
-        EXPECT_EQ(check.found.empty(), *c.found == '\0') << check.found;
-        EXPECT_NE(check.found.find(c.found), std::string::npos) << check.found;
-        EXPECT_EQ(check.trailingAt, c.trailingAt);
+        Args args;
+        std::transform(c.args.begin(), c.args.end(), std::back_inserter(args), Named);
+        OptionScanner scan(args, specs);
+        std::string seen;
+        while (scan.Next()) {
+            seen += seen.empty() ? "" : " ";
+            if (!scan.Problem().empty()) {
+                seen += "!" + scan.Problem();
+                break;
+            }
+            seen += scan.IsOption() ? std::string(scan.Is("--device") ? "--device=" : "") +
+                                          (scan.Is("--device")  ? scan.Value()
+                                           : scan.Is("--quiet") ? "--quiet"
+                                                                : "--force")
+                                    : scan.Operand().text;
+        }
+        EXPECT_EQ(seen, c.seen);
     }
-    std::string header = Canonical(0, 0);
-    SetSizes(reinterpret_cast<unsigned char*>(header.data()), 1000);
-    EXPECT_EQ(header, Canonical(1036, 1000));
-}
-
-TEST(Options, UniquePrefixesStandForTheirOptionAndAmbiguousOnesAreNamed) {
-    std::string problem;
-    EXPECT_EQ(ExpandLongOption("--sec", {"--seconds", "--device"}, problem), "--seconds");
-    EXPECT_EQ(ExpandLongOption("--se", {"--seconds", "--select"}, problem), "--se");
-    EXPECT_EQ(problem, "option '--se' is ambiguous; possibilities: '--seconds' '--select'");
-    const Args args = {Named("--for"), Named("--force=1"), Named("--x")};
-    OptionScanner scan(args, {"--force", "--help"});
-    ASSERT_TRUE(scan.Next());
-    EXPECT_TRUE(scan.Is(nullptr, "--force"));
-    ASSERT_TRUE(scan.Next());
-    EXPECT_TRUE(scan.Is(nullptr, "--force"));
-    ASSERT_TRUE(scan.Next());
-    EXPECT_EQ(scan.Name(), "--x");
 }
 
 }  // namespace

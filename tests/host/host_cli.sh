@@ -23,8 +23,6 @@ for form in "--help" "-h" "help" "help flange" "flange --help" "record -h" "help
 done
 "$pendrax" --version >"$work/out"; check "--version" 0 $?
 expect_text "--version" "$work/out" "1.0.0.1"
-"$pendrax" >"$work/out"; check "pendrax alone" 0 $?
-expect_text "pendrax alone shows usage" "$work/out" "Usage: pendrax"
 for form in "--help" "--vers" "help flange"; do
     # shellcheck disable=SC2086
     "$pendrax" $form >/dev/full 2>"$work/err"; check "$form into a full disk" 3 $?
@@ -32,7 +30,7 @@ for form in "--help" "--vers" "help flange"; do
 done
 # Usage errors: one line, the pointer to the help, status 2, no file made.
 cd "$work" || exit 1
-for form in "frobnicate" "help frobnicate" "flange only-one.wav" "flange --bogus a.wav b.wav" \
+for form in "" "frobnicate" "help frobnicate" "flange --force=yes a.wav b.wav" "record -qx a.wav" "flange only-one.wav" "flange --bogus a.wav b.wav" \
             "flange a.wav b.wav c.wav" "record --help-me" "record a.wav --seconds 0" "record - extra"; do
     # shellcheck disable=SC2086
     "$pendrax" $form >"$work/out" 2>"$work/err"; check "usage error: '$form'" 2 $?
@@ -44,14 +42,14 @@ cd - >/dev/null || exit 1
 
 sox -n -r 8000 -c 1 -b 16 "$work/in.wav" synth 3 sine 440 || exit 1
 "$pendrax" flange "$work/in.wav" "$work/out.wav" >"$work/out" 2>"$work/err"; check "flange" 0 $?
-expect_text "module's line on stdout" "$work/out" "Flanger effect applied and saved to output.wav"
+[ ! -s "$work/out" ] && echo "ok: nothing on stdout" || { echo "FAIL: flange printed on stdout"; failures=$((failures + 1)); }
 expect_text "real name and duration" "$work/err" "pendrax: wrote $work/out.wav (3.0 s)"
 
 # Pipes: the same bytes as the file form, and nothing but the WAV on stdout.
 "$pendrax" flange - - <"$work/in.wav" >"$work/piped.wav" 2>"$work/err"; check "flange - -" 0 $?
 cmp -s "$work/piped.wav" "$work/out.wav" && echo "ok: pipes give the file form's bytes" ||
     { echo "FAIL: flange - - differs from the file form"; failures=$((failures + 1)); }
-expect_text "module's line moved to stderr" "$work/err" "Flanger effect applied"
+expect_text "stream named" "$work/err" "pendrax: wrote standard output (3.0 s)"
 cat "$work/in.wav" | "$pendrax" flange - "$work/from-pipe.wav" 2>"$work/err" >/dev/null
 cmp -s "$work/from-pipe.wav" "$work/out.wav" && echo "ok: a real pipe as input" ||
     { echo "FAIL: input from a pipe differs"; failures=$((failures + 1)); }
@@ -66,17 +64,30 @@ expect_failure() { # description, status, message, arguments...
 expect_failure "missing input" 1 "pendrax: cannot open input '$work/missing.wav': No such file or directory" \
     "$work/missing.wav" "$work/o.wav"
 no_file "missing input" "$work/o.wav"
-expect_failure "output in a missing folder" 1 "cannot open output '$work/no/o.wav': No such file or directory" \
+expect_failure "output in a missing folder" 1 "cannot create output '$work/no/o.wav': No such file or directory" \
     "$work/in.wav" "$work/no/o.wav"
 expect_failure "output is a directory" 1 "cannot open output '$work/dir': Is a directory" "$work/in.wav" "$work/dir"
 expect_failure "input is a directory" 1 "cannot read input '$work/dir': Is a directory" "$work/dir" "$work/o.wav"
 expect_failure "output is input" 1 "the output '$work/in.wav' is the input file itself" "$work/in.wav" "$work/in.wav"
+cp "$work/in.wav" "$work/same.wav"
+"$pendrax" flange - "$work/same.wav" <"$work/same.wav" 2>"$work/err"; check "stdin is OUT" 1 $?
+cmp -s "$work/same.wav" "$work/in.wav" && expect_text "stdin is OUT: said" "$work/err" "is the input file itself"
+"$pendrax" flange "$work/in.wav" /dev/stdout >"$work/f.wav" 2>/dev/null; check "/dev/stdout into a file" 0 $?
+cmp -s "$work/f.wav" "$work/out.wav" || { echo "FAIL: /dev/stdout into a file"; failures=$((failures + 1)); }
+printf 'earlier' >"$work/f.wav"; "$pendrax" -q flange "$work/in.wav" - >>"$work/f.wav"
+[ "$(head -c 7 "$work/f.wav")" = earlier ] && cmp -s <(tail -c +8 "$work/f.wav") "$work/out.wav" && echo "ok: >> appends" ||
+    { echo "FAIL: >> did not append"; failures=$((failures + 1)); }
+"$pendrax" flange "$work/in.wav" "$work/full.wav" >/dev/full 2>/dev/null; check "a full stdout does not matter" 0 $?
+long=$(printf 'a%.0s' $(seq 246)).wav
+"$pendrax" flange "$work/in.wav" "$work/$long" 2>/dev/null; check "a 250-byte name" 0 $?
 expect_failure "write failure" 3 "writing '/dev/full' failed: No space left on device" "$work/in.wav" /dev/full
 if [ "$(id -u)" != 0 ]; then
     touch "$work/locked.wav"; chmod 0444 "$work/locked.wav"
     expect_failure "no permission" 1 "Permission denied" "$work/in.wav" "$work/locked.wav"
+    mkdir "$work/ro"; chmod 0555 "$work/ro"
+    expect_failure "read-only folder" 1 "cannot create output '$work/ro/o.wav' in its folder: Permission denied" "$work/in.wav" "$work/ro/o.wav"
 fi
-expect_failure "option never a file" 2 "unknown option '-x.wav'" -x.wav "$work/o.wav"
+expect_failure "option never a file" 2 "unknown option '-x' in '-x.wav'" -x.wav "$work/o.wav"
 expect_failure "-- ends the options" 1 "cannot open input '-x.wav'" -- -x.wav "$work/o.wav"
 
 # The input check: refusals make no output and say how to convert.
@@ -92,6 +103,7 @@ for case in "stereo:2 channels" "24bit:24-bit" "list:chunk 'LIST' (192 bytes)"; 
     name=${case%%:*}
     expect_failure "$name refused" 4 "${case#*:}" "$work/$name.wav" "$work/$name-out.wav"
     expect_text "$name: conversion" "$work/err" "sox $work/$name.wav -r 8000 -c 1 -b 16 -e signed-integer"
+    expect_text "$name: --force explained" "$work/err" "with --force: the flanger then copies its first 44 bytes"
     no_file "$name refused" "$work/$name-out.wav"
     "$pendrax" flange --force "$work/$name.wav" "$work/$name-forced.wav" >/dev/null 2>&1
     "$pendrax" flange - - --force <"$work/$name.wav" >"$work/$name-piped.wav" 2>/dev/null
@@ -110,9 +122,7 @@ expect_failure "another rate flanges" 0 "is at 44100 Hz; the flanger's sweep ass
 expect_text "another rate: duration" "$work/err" "(1.0 s)"
 
 "$pendrax" flange "$work/in.wav" "$work/bad-$(printf '\xff').wav" >"$work/out" 2>"$work/err"
-check "invalid UTF-8 path" 2 $?
-expect_text "invalid UTF-8 explained" "$work/err" "not valid UTF-8"
-no_file "invalid UTF-8" "$work/bad-$(printf '\xff').wav"
+check "a name that is not UTF-8" 0 $?
 
 # Inputs read once: each pipe form gives the file form's bytes.
 same() { cmp -s "$2" "$3" && echo "ok: $1" || { echo "FAIL: $1: $2 differs from $3"; failures=$((failures + 1)); }; }
@@ -138,8 +148,15 @@ for case in INT:130 TERM:143 HUP:129; do
     (cat "$work/in.wav"; sleep 5) | env --default-signal=INT "$pendrax" flange - "$work/cut.wav" >/dev/null 2>"$work/err" &
     pid=$!; sleep 1; kill -"${case%:*}" "$pid"; wait "$pid"; check "SIG${case%:*}" "${case#*:}" $?
     no_file "SIG${case%:*}" "$work/cut.wav"
-    expect_text "SIG${case%:*}: said" "$work/err" "removed the incomplete output '$work/cut.wav'"
+    expect_text "SIG${case%:*}: said" "$work/err" "interrupted; '$work/cut.wav' was left as it was"
 done
+# Through a link, the file it names is replaced, interrupted or not; the link stays.
+cp "$work/in.wav" "$work/target.wav"; ln -s target.wav "$work/link.wav"
+(cat "$work/in.wav"; sleep 5) | env --default-signal=INT "$pendrax" flange - "$work/link.wav" >/dev/null 2>&1 &
+pid=$!; sleep 1; kill -INT "$pid"; wait "$pid"
+cmp -s "$work/target.wav" "$work/in.wav" && [ -L "$work/link.wav" ] || { echo "FAIL: interrupted into a link"; failures=$((failures + 1)); }
+"$pendrax" flange "$work/in.wav" "$work/link.wav" 2>/dev/null
+[ -L "$work/link.wav" ] && same "a flange into a link" "$work/target.wav" "$ref"
 
 # Wrong sizes are named and mended; what follows the data is refused.
 python3 - "$work" <<'PY'
@@ -151,7 +168,9 @@ make("zero.wav", 0, 0); make("ph.wav", 0xFFFFFFFF, 0xFFFFFFFF); make("ph7.wav", 
 make("cut.wav", len(d) - 8, len(d) - 44, d[44:10044])
 make("tail.wav", len(d) + 18, len(d) - 44, tail=b"LIST" + struct.pack("<I", 10) + b"INFOabcdef")
 make("id3.wav", len(d) - 8, len(d) - 44, tail=b"ID3\x03" + bytes(20))
+open(sys.argv[1] + "/huge-list.wav", "wb").write(b"RIFF" + struct.pack("<I", 76) + b"WAVE" + d[12:36] + b"LIST" + struct.pack("<I", 0xFFFFFFF8) + bytes(40))
 PY
+timeout 10 "$pendrax" flange "$work/huge-list.wav" "$work/o.wav" 2>/dev/null; check "a chunk that claims 4 GB" 4 $?
 for case in "zero:a data size of 0" "ph:placeholder size (0xFFFFFFFF)" "ph7:placeholder size (0x7FFFF000)"; do
     name=${case%%:*}
     "$pendrax" flange "$work/$name.wav" "$work/$name-o.wav" >/dev/null 2>"$work/err"
@@ -163,7 +182,7 @@ for case in "zero:a data size of 0" "ph:placeholder size (0xFFFFFFFF)" "ph7:plac
 done
 "$pendrax" flange "$work/cut.wav" "$work/cut-o.wav" >/dev/null 2>"$work/err"
 expect_text "cut short: named" "$work/err" "gives 48000 bytes of samples, but the file holds 10000"
-expect_text "cut short: what sox reads" "$work/err" "(0.6 s)"
+expect_text "cut short: what sox reads" "$work/err" "(0.62 s)"
 sox "$work/cut-o.wav" -n stat 2>"$work/stat"; expect_text "cut short: mended" "$work/stat" "Samples read:              5000"
 for case in "tail:chunk 'LIST' (10 bytes) after the data" "id3:an ID3 tag after the data"; do
     name=${case%%:*}
@@ -171,7 +190,7 @@ for case in "tail:chunk 'LIST' (10 bytes) after the data" "id3:an ID3 tag after 
     expect_text "$name: conversion" "$work/err" "sox $work/$name.wav -r 8000"
     no_file "$name refused" "$work/$name-o.wav"
 done
-"$pendrax" flange - "$work/tail-s.wav" <"$work/tail.wav" >/dev/null 2>"$work/err"
+cat "$work/tail.wav" | "$pendrax" flange - "$work/tail-s.wav" >/dev/null 2>"$work/err"
 expect_text "stream: tail left out" "$work/err" "chunk 'LIST' (10 bytes) after the data was left out"
 same "stream: tail left out" "$work/tail-s.wav" "$ref"
 "$pendrax" flange --force "$work/tail.wav" "$work/tail-f.wav" >/dev/null 2>&1

@@ -54,7 +54,7 @@ TEST(RecorderStress, TenThousandRecordingsWithBlocksArrivingMeanwhileLeaveNothin
     std::atomic<int> delivered{0};
     std::thread capture([&] {
         while (!finished.load()) {
-            if (fake_wave_in::DeliverBlock(kBlock, 0x5A)) {
+            if (fake_wave_in::Deliver(kBlock, 0x5A)) {
                 delivered.fetch_add(1);
             } else {
                 std::this_thread::yield();

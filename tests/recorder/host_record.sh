@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The host's record command against the private sound server: usage errors,
-# a failed start that leaves OUT alone, exact --seconds at any pace, stops on
-# SIGTERM and SIGHUP, a paused host, a stream to sox, and recordings that
-# stop growing (a file-size limit, the sound server's death).
+# a failed start that leaves OUT alone, exact --seconds at any pace, streams,
+# one recording per file, stops on SIGTERM and SIGHUP (not under nohup), a
+# paused host, and recordings that stop growing (a file-size limit, the
+# sound server's death).
 set -u
 pendrax=$1
 work=$(mktemp -d)
@@ -26,7 +27,7 @@ header_matches() { [ "$(soxi -s "$1")" = $(( $(blocks_in "$1") * 8000 )) ] && [ 
 "$pendrax" record "$work/a.wav" "$work/b.wav" >"$work/out" 2>"$work/err"; check "two paths" 2 $?
 [ -e "$work/a.wav" ] && { echo "FAIL: a usage error created a file"; failures=$((failures + 1)); }
 "$pendrax" record "$work/missing/a.wav" --seconds 1 >"$work/out" 2>"$work/err"; check "file not created" 14 $?
-expect_text "file failure explained" "$work/err" "cannot create '$work/missing/a.wav': No such file or directory"
+expect_text "file failure explained" "$work/err" "cannot create output '$work/missing/a.wav': No such file or directory"
 "$pendrax" record -D pendrax_no_such_device "$work/none.wav" --seconds 1 >"$work/out" 2>"$work/err"
 check "no capture device" 11 $?
 expect_text "device named" "$work/err" "the capture device 'pendrax_no_such_device' did not open"
@@ -40,11 +41,24 @@ cmp -s "$work/precious.wav" "$work/precious.copy" && [ ! -e "$work/none.wav" ] &
 expect_text "/dev/full's reason" "$work/err" "writing '/dev/full' failed: No space left on device"
 ln -s "$work/missing/x.wav" "$work/dangling"
 "$pendrax" record "$work/dangling" >"$work/out" 2>"$work/err"; check "dangling link" 14 $?
-expect_text "dangling link's reason" "$work/err" "cannot create '$work/dangling': No such file or directory"
+expect_text "dangling link's reason" "$work/err" "cannot create output '$work/dangling': No such file or directory"
 # A source far faster than real time stops at the asked length too.
 "$pendrax" record -D null --seconds 2 "$work/null.wav" >"$work/out" 2>"$work/err"; check "-D null --seconds 2" 0 $?
 [ "$(stat -c %s "$work/null.wav")" = 32044 ] && header_matches "$work/null.wav" ||
     { echo "FAIL: -D null --seconds 2 is not 2 blocks"; failures=$((failures + 1)); }
+# A stream is written as blocks arrive, nothing kept aside, under the streamed sizes;
+# a failed start writes nothing; a reader that goes ends it quietly, as SIGPIPE would.
+TMPDIR=/nonexistent "$pendrax" record -qD null --seconds 2 - 2>"$work/err" | cat >"$work/null-stream.wav"
+[ "$(stat -c %s "$work/null-stream.wav")" = 32044 ] && [ "$(od -An -tx1 -j40 -N4 "$work/null-stream.wav" | tr -d ' ')" = ffffffff ] &&
+    [ ! -s "$work/err" ] || { echo "FAIL: -D null into a pipe"; cat "$work/err"; failures=$((failures + 1)); }
+"$pendrax" record -qD pendrax_no_such_device - 2>/dev/null | cat >"$work/nothing"; check "failed start into a pipe" "11 0" "${PIPESTATUS[*]}"
+[ ! -s "$work/nothing" ] || { echo "FAIL: a failed start wrote a header"; failures=$((failures + 1)); }
+# A reader that holds the stream up: a warning at 3 s, then what the recorder lost, told, status 5.
+"$pendrax" record -D null --seconds 200 - 2>"$work/err" | (sleep 4; cat >/dev/null); check "a stalled reader" 5 "${PIPESTATUS[0]}"
+expect_text "stall warned" "$work/err" "pendrax: warning: writing standard output has been held up for 3 s; recording goes on"
+expect_text "loss told" "$work/err" "s lost (disk stalled), silence in its place)"
+"$pendrax" record -D null - 2>"$work/err" | head -c 100 >/dev/null; check "a reader that goes" 141 "${PIPESTATUS[0]}"
+[ ! -s "$work/err" ] || { echo "FAIL: a reader that goes printed"; cat "$work/err"; failures=$((failures + 1)); }
 
 # The tone the timed recordings capture.
 player=$("$(dirname "$0")/../support/start-tone" "$work/tone.wav" 20) || exit 1
@@ -60,10 +74,22 @@ peak=$(sox "$work/timed.wav" -n trim 1.95 stat 2>&1 | sed -n 's/^Maximum amplitu
 sleep 1.5; kill -STOP "$recorder"; sleep 3.5; kill -CONT "$recorder"
 wait "$recorder"; check "paused by SIGSTOP" 0 $?
 expect_text "paused recording completed" "$work/err" "pendrax: wrote $work/paused.wav (6.0 s)"
-"$pendrax" record - --seconds 3 2>"$work/err" | sox -t wav - "$work/stream.flac" 2>"$work/sox"
+TMPDIR=/nonexistent "$pendrax" record - --seconds 3 2>"$work/err" | sox -t wav - "$work/stream.flac" 2>"$work/sox"
 check "record - read by sox" "0 0" "${PIPESTATUS[*]}"
-[ "$(soxi -s "$work/stream.flac")" = 24000 ] && [ ! -s "$work/sox" ] ||
-    { echo "FAIL: sox did not read 3 s quietly"; cat "$work/sox"; failures=$((failures + 1)); }
+[ "$(soxi -s "$work/stream.flac")" = 24000 ] ||
+    { echo "FAIL: sox did not read 3 s"; cat "$work/sox"; failures=$((failures + 1)); }
+
+# A second recording into the same file is refused while the first runs.
+"$pendrax" record "$work/two.wav" --seconds 3 >"$work/out" 2>"$work/err" & recorder=$!
+sleep 1
+"$pendrax" record "$work/two.wav" --seconds 1 >"$work/out2" 2>"$work/err2"; check "a second recording into one file" 15 $?
+expect_text "second recording explained" "$work/err2" "cannot write '$work/two.wav': another pendrax is writing it"
+wait "$recorder"; check "the first recording goes on" 0 $?
+[ "$(blocks_in "$work/two.wav")" = 3 ] && header_matches "$work/two.wav" || { echo "FAIL: the first recording's file"; failures=$((failures + 1)); }
+# Under nohup a hang-up is not a stop.
+(trap '' HUP; exec "$pendrax" record "$work/nohup.wav" --seconds 3 >"$work/out" 2>"$work/err") & recorder=$!
+sleep 1.5; kill -HUP "$recorder"; wait "$recorder"; check "SIGHUP ignored under nohup" 0 $?
+expect_text "nohup: the whole length" "$work/err" "pendrax: wrote $work/nohup.wav (3.0 s)"
 
 for signal in TERM HUP; do
     "$pendrax" record "$work/$signal.wav" >"$work/out" 2>"$work/err" & recorder=$!
@@ -92,7 +118,7 @@ sleep 3
 kill -KILL "$(cat "$PULSE_RUNTIME_PATH/pid")"; killed=$SECONDS
 wait "$recorder"; check "capture lost" 4 $?
 [ $((SECONDS - killed)) -le 5 ] || { echo "FAIL: took $((SECONDS - killed)) s to notice"; failures=$((failures + 1)); }
-expect_text "capture loss explained" "$work/err" "pendrax: no audio arrived for 3 s; the capture device stopped;"
+expect_text "capture loss explained" "$work/err" "pendrax: the capture device stopped;"
 [ "$(wc -l <"$work/err")" = 1 ] || { echo "FAIL: more than the one line on stderr:"; cat "$work/err"; failures=$((failures + 1)); }
 header_matches "$work/lost.wav" || { echo "FAIL: the lost recording's header"; failures=$((failures + 1)); }
 # The other suites share the server: bring it back.

@@ -276,7 +276,7 @@ def run_pendrax_checks():
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     code, out, err = pendrax_exe("flange", "pdx-in.wav", "pdx-out-\u00e9.wav")
     produced = os.path.join(WORK, "pdx-out-\u00e9.wav")
-    check(code == 0 and os.path.exists(produced) and read(produced) == read(expected) and out == SUCCESS.encode()
+    check(code == 0 and os.path.exists(produced) and read(produced) == read(expected) and out == b""
           and err == "pendrax: wrote pdx-out-\u00e9.wav (3.0 s)\n",
           "pendrax.exe flange: the Linux host's bytes, its name and duration on stderr", err)
     with open(os.path.join(WORK, "pdx-in.wav"), "rb") as stdin:

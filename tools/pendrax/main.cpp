@@ -1,72 +1,58 @@
-// pendrax: a command-line host for the PendraxWAVFlanger module. This file
-// only turns the command line into arguments and hands them to a command.
-#include <cstddef>
+// pendrax: the command-line host. This file only turns the command line
+// into arguments and hands them to a command.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
-#include "PendraxVersion.h"
-#include "cli/Args.h"
-#include "cli/ExitCodes.h"
-#include "cli/Help.h"
-#include "cli/Messages.h"
-#include "cli/OptionScanner.h"
-#include "commands/Commands.h"
-#include "os/Console.h"
-#include "os/Io.h"
-#include "os/Process.h"
+#include "Cli.h"
+#include "FlangeCommand.h"
+#include "Os.h"
+#include "RecordCommand.h"
 
 namespace pendrax_host {
 namespace {
 
 int Dispatch(const Args& args) {
     // The host's own options come before the command.
-    std::size_t first = 0;
-    for (; first < args.size() && args[first].text.size() > 1 && args[first].text[0] == '-';
-         ++first) {
-        std::string problem;
-        const std::string& text = args[first].text;
-        const std::string name =
-            text[1] == '-' ? ExpandLongOption(text, {"--help", "--quiet", "--version"}, problem)
-                           : text;
-        if (!problem.empty()) {
-            return UsageError(problem);
+    OptionScanner scan(args,
+                       {{'q', "--quiet", false}, {'h', "--help", false}, {0, "--version", false}});
+    while (scan.Next()) {
+        if (!scan.Problem().empty()) {
+            return UsageError(scan.Problem());
         }
-        if (name == "--help" || name == "-h") {
-            PrintHelp("", stdout);
+        if (scan.Is("--help")) {
+            PrintHelp("");
             return kExitSuccess;
         }
-        if (name == "--version") {
-            std::puts("pendrax " PENDRAX_VERSION_STRING);
+        if (scan.Is("--version")) {
+            std::printf("pendrax %s\n", Version());
             return kExitSuccess;
         }
-        if (name != "-q" && name != "--quiet") {
-            return UsageError("unknown option '" + text + "'");
+        if (scan.Is("--quiet")) {
+            SetQuiet(true);
+            continue;
         }
-        SetQuiet(true);
-    }
-    if (first == args.size()) {
-        PrintHelp("", stdout);  // the synopsis allows the host alone
-        return kExitSuccess;
-    }
-    const std::string& command = args[first].text;
-    const Args rest(args.begin() + static_cast<std::ptrdiff_t>(first) + 1, args.end());
-    if (command == "help") {
-        if (rest.size() > 1) {
-            return UsageError("help takes at most one command");
+        const std::string& command = scan.Operand().text;
+        const Args rest(args.begin() + static_cast<std::ptrdiff_t>(scan.OperandIndex()) + 1,
+                        args.end());
+        if (command == "help") {
+            if (rest.size() > 1) {
+                return UsageError("help takes at most one command");
+            }
+            const std::string topic = rest.empty() ? std::string() : rest[0].text;
+            return PrintHelp(topic) ? kExitSuccess : UsageError("no command '" + topic + "'");
         }
-        const std::string topic = rest.empty() ? std::string() : rest[0].text;
-        if (!PrintHelp(topic, stdout)) {
-            return UsageError("no command '" + topic + "'");
+        if (command == "flange") {
+            return RunFlange(rest);
         }
-        return kExitSuccess;
+        if (command == "record") {
+            return RunRecord(rest);
+        }
+        return UsageError("unknown command '" + command + "'");
     }
-    if (command == "flange") {
-        return RunFlange(rest);
-    }
-    if (command == "record") {
-        return RunRecord(rest);
-    }
-    return UsageError("unknown command '" + command + "'");
+    PrintUsage();
+    return kExitUsage;
 }
 
 // What any command printed on standard output must have reached it: help
@@ -74,8 +60,10 @@ int Dispatch(const Args& args) {
 int Main(const Args& args) {
     PrepareProcess();
     int status = Dispatch(args);
+    errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        Say("pendrax: write error: %s\n", LastError().c_str());
+        // NOLINTNEXTLINE(concurrency-mt-unsafe): one thread by now
+        Say("pendrax: write error: %s\n", std::strerror(errno));
         status = status == kExitSuccess ? kExitIoFailed : status;
     }
     return status;
@@ -85,27 +73,22 @@ int Main(const Args& args) {
 }  // namespace pendrax_host
 
 #if defined(_WIN32)
-// The UTF-16 arguments go to the module as they are; their UTF-8 form is
-// for options and messages.
+// The UTF-16 arguments are the names files are opened by; their UTF-8 form
+// is for options and messages.
 int wmain(int argc, wchar_t** argv) {
-    pendrax_host::Args args;
-    for (int k = 1; k < argc; ++k) {
-        pendrax_host::Arg arg;
-        arg.wide = argv[k];
-        arg.text = pendrax_host::WideToUtf8(arg.wide);
-        args.push_back(arg);
-    }
-    return pendrax_host::Main(args);
-}
 #else
 int main(int argc, char** argv) {
+#endif
     pendrax_host::Args args;
     for (int k = 1; k < argc; ++k) {
         pendrax_host::Arg arg;
+#if defined(_WIN32)
+        arg.wide = argv[k];
+        arg.text = pendrax_host::WideToUtf8(arg.wide);
+#else
         arg.text = argv[k];
-        arg.valid = pendrax_host::Utf8ToWide(arg.text, arg.wide);
+#endif
         args.push_back(arg);
     }
     return pendrax_host::Main(args);
 }
-#endif

@@ -1,7 +1,5 @@
 #include "Files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -52,40 +50,6 @@ std::string WidePathToNarrow(const PendraxWideChar* path) {
 }
 
 FileName NativeName(const PendraxWideChar* path) { return WidePathToNarrow(path); }
-
-std::FILE* OpenForReading(const FileName& name) {
-    if (name.empty()) {
-        return nullptr;
-    }
-    return std::fopen(name.c_str(), "rb");
-}
-
-std::FILE* OpenForWritingUnlessSame(const FileName& name, std::FILE* input) {
-    if (name.empty()) {
-        return nullptr;
-    }
-    // Open without truncating, compare identities, and only then truncate:
-    // the input can never be cut short by naming it as the output.
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return nullptr;
-    }
-    struct stat outputInfo = {};
-    struct stat inputInfo = {};
-    const bool known = ::fstat(fd, &outputInfo) == 0 && ::fstat(::fileno(input), &inputInfo) == 0;
-    const bool same =
-        known && outputInfo.st_dev == inputInfo.st_dev && outputInfo.st_ino == inputInfo.st_ino;
-    // Only regular files have a length to cut; devices and pipes are left as they are.
-    if (!known || same || (S_ISREG(outputInfo.st_mode) && ::ftruncate(fd, 0) != 0)) {
-        ::close(fd);
-        return nullptr;
-    }
-    std::FILE* stream = ::fdopen(fd, "wb");
-    if (stream == nullptr) {
-        ::close(fd);
-    }
-    return stream;
-}
 
 std::FILE* OpenWideForWriting(const PendraxWideChar* path) {
     const std::string name = WidePathToNarrow(path);

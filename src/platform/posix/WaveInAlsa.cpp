@@ -1,28 +1,27 @@
-// The wave-in service over ALSA.
+// Capture over ALSA.
 //
-// The capture thread is the only one that touches the PCM once it is open.
-// It reads without blocking and sleeps in poll() on the PCM's descriptors
-// and an eventfd, so a command wakes it at once, never after the read in
-// progress. It reads whatever arrives into the service's ring, whatever the
-// application's callback is doing. A capture that cannot go on (the device
-// or sound server gone, an overrun that does not recover, poll() failing)
-// ends quietly: what was captured is delivered, the buffer in progress goes
-// back with what it holds, and the thread waits for commands without
-// spinning.
+// The recorder's capture thread sleeps in poll() on the PCM's descriptors
+// and an eventfd, so a stop wakes it at once. It reads without blocking,
+// into a buffer zeroed before each read: a plugin that reports frames it
+// never fills (ALSA's null device) gives silence, never stale memory.
+//
+// An overrun or a suspend loses audio; the frames lost are counted from
+// the stream's trigger time stamps (when it broke, when it ran again) and
+// what its buffer held, and told as a loss. A suspend is resumed with
+// snd_pcm_resume polled between waits on the eventfd, so a stop is never
+// kept waiting for the system to come back (snd_pcm_recover would sleep).
 //
 // ALSA prints its errors on stderr unless a handler takes them. The module's
-// callers learn of failures from results, so the service silences ALSA on
-// its own threads only, through ALSA's thread-local handler: the host's
-// handler, and ALSA's messages on the host's other threads, are untouched.
+// callers learn of failures from results, so ALSA is silenced on the
+// recorder's threads only, through its thread-local handler.
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
-#include <algorithm>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
-#include <cstdlib>
-#include <memory>
+#include <cstring>
 #include <new>
 
 // alsa-lib (1.2.8 to 1.2.14 at least) declares snd_lib_error_set_local
@@ -32,26 +31,23 @@ extern "C" {
 #include <alsa/asoundlib.h>
 }
 
-#include "WaveInService.h"
+#include "WaveIn.h"
 
 namespace pendrax::wavein {
 namespace {
 
 // How much audio ALSA holds between reads: the capture thread reads every
-// period, so this only covers the thread being kept from running. Periods
-// are short so audio reaches the ring on time; commands wait for neither,
-// since the thread sleeps in poll() with a wake-up.
+// period, so this only covers the thread being kept from running.
 constexpr unsigned kBufferMicroseconds = 3000000;
-constexpr unsigned kPeriodMicroseconds = 50000;
-// Overruns in a row, with no audio between them, after which capture ends.
-constexpr int kMaxRecoveries = 3;
-// The most read in one go: one period at 8000 Hz mono 16-bit, with room to spare.
-constexpr std::size_t kReadBytes = 4096;
+constexpr unsigned kPeriodMicroseconds = 250000;
+// The most read in one go.
+constexpr snd_pcm_uframes_t kReadFrames = 2048;
+// How often a suspended stream is asked to resume.
+constexpr int kResumePollMilliseconds = 100;
 
 extern "C" void Quiet(const char*, int, const char*, int, const char*, va_list) {}
 
-// ALSA's messages dropped on this thread while it lives; the thread's
-// previous handler back after.
+// ALSA's messages dropped on this thread while it lives.
 class QuietHere {
 public:
     QuietHere() : previous_(snd_lib_error_set_local(Quiet)) {}
@@ -63,27 +59,15 @@ private:
     snd_local_error_handler_t previous_;
 };
 
-snd_pcm_format_t SampleFormat(const WAVEFORMATEX& format) {
-    if (format.wBitsPerSample == 8) {
-        return SND_PCM_FORMAT_U8;
-    }
-    if (format.wBitsPerSample == 16) {
-        return SND_PCM_FORMAT_S16_LE;
-    }
-    return SND_PCM_FORMAT_UNKNOWN;
-}
-
-// The exact format and rate asked for (converted by ALSA's plugins where
-// the device offers them), or false.
-bool Configure(snd_pcm_t* pcm, snd_pcm_format_t sampleFormat, unsigned channels, unsigned rate) {
+bool Configure(snd_pcm_t* pcm, unsigned rate) {
     snd_pcm_hw_params_t* params = nullptr;
     snd_pcm_hw_params_alloca(&params);
     unsigned bufferTime = kBufferMicroseconds;
     unsigned periodTime = kPeriodMicroseconds;
     return snd_pcm_hw_params_any(pcm, params) >= 0 &&
            snd_pcm_hw_params_set_access(pcm, params, SND_PCM_ACCESS_RW_INTERLEAVED) >= 0 &&
-           snd_pcm_hw_params_set_format(pcm, params, sampleFormat) >= 0 &&
-           snd_pcm_hw_params_set_channels(pcm, params, channels) >= 0 &&
+           snd_pcm_hw_params_set_format(pcm, params, SND_PCM_FORMAT_S16_LE) >= 0 &&
+           snd_pcm_hw_params_set_channels(pcm, params, 1) >= 0 &&
            snd_pcm_hw_params_set_rate_resample(pcm, params, 1) >= 0 &&
            snd_pcm_hw_params_set_rate(pcm, params, rate, 0) >= 0 &&
            snd_pcm_hw_params_set_buffer_time_near(pcm, params, &bufferTime, nullptr) >= 0 &&
@@ -91,167 +75,189 @@ bool Configure(snd_pcm_t* pcm, snd_pcm_format_t sampleFormat, unsigned channels,
            snd_pcm_hw_params(pcm, params) >= 0;
 }
 
+// When the stream last changed state, and what its buffer held then.
+struct Trigger {
+    snd_htimestamp_t at{};
+    snd_pcm_uframes_t held = 0;
+};
+
+bool ReadTrigger(snd_pcm_t* pcm, Trigger& trigger) {
+    snd_pcm_status_t* status = nullptr;
+    snd_pcm_status_alloca(&status);
+    if (snd_pcm_status(pcm, status) < 0) {
+        return false;
+    }
+    snd_pcm_status_get_trigger_htstamp(status, &trigger.at);
+    trigger.held = snd_pcm_status_get_avail(status);
+    return true;
+}
+
+std::uint64_t FramesBetween(const snd_htimestamp_t& from, const snd_htimestamp_t& to,
+                            unsigned rate) {
+    const long long nanoseconds = (static_cast<long long>(to.tv_sec) - from.tv_sec) * 1000000000LL +
+                                  (to.tv_nsec - from.tv_nsec);
+    return nanoseconds <= 0 ? 0 : static_cast<std::uint64_t>(nanoseconds) * rate / 1000000000ULL;
+}
+
 class AlsaDevice final : public Device {
-    snd_pcm_t* pcm = nullptr;
-    int wakeFd = -1;
-    std::unique_ptr<pollfd[]> descriptors;  // the eventfd, then the PCM's
-    int pcmDescriptors = 0;
-    unsigned frameBytes = 2;
-    int recoveries = 0;  // recoveries since audio last arrived
-
-    MMRESULT OpenStream(UINT deviceId, const WAVEFORMATEX& format) override {
-        if (deviceId != WAVE_MAPPER && deviceId != 0) {
-            return MMSYSERR_BADDEVICEID;
-        }
-        const snd_pcm_format_t sampleFormat = SampleFormat(format);
-        if (format.wFormatTag != WAVE_FORMAT_PCM || sampleFormat == SND_PCM_FORMAT_UNKNOWN ||
-            format.nChannels == 0 || format.nSamplesPerSec == 0 ||
-            format.nBlockAlign != format.nChannels * format.wBitsPerSample / 8) {
-            return WAVERR_BADFORMAT;
-        }
-        // Read once per open, on the caller's thread; nothing here sets it.
-        const char* name = std::getenv("PENDRAX_CAPTURE_DEVICE");  // NOLINT(concurrency-mt-unsafe)
-        if (name == nullptr || *name == '\0') {
-            name = "default";
-        }
-        frameBytes = format.nBlockAlign;
-        const QuietHere quiet;
-        MMRESULT result = MMSYSERR_NOERROR;
-        if (snd_pcm_open(&pcm, name, SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0) {
-            pcm = nullptr;
-            result = MMSYSERR_BADDEVICEID;
-        } else if (!Configure(pcm, sampleFormat, format.nChannels, format.nSamplesPerSec)) {
-            result = WAVERR_BADFORMAT;
-        } else {
-            const int count = snd_pcm_poll_descriptors_count(pcm);
-            pcmDescriptors = count > 0 ? count : 0;
-            descriptors.reset(new (std::nothrow) pollfd[1 + pcmDescriptors]);
-            wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-            if (descriptors == nullptr || wakeFd < 0) {
-                result = MMSYSERR_NOMEM;
-            } else {
-                descriptors[0] = pollfd{wakeFd, POLLIN, 0};
-            }
-        }
-        if (result != MMSYSERR_NOERROR) {
-            CloseStream();
-        }
-        return result;
-    }
-
-    void CloseStream() override {
+public:
+    ~AlsaDevice() override {
         const QuietHere quiet;  // closing can print too
-        if (pcm != nullptr) {
-            snd_pcm_close(pcm);
-            pcm = nullptr;
+        if (pcm_ != nullptr) {
+            snd_pcm_close(pcm_);
         }
-        if (wakeFd >= 0) {
-            ::close(wakeFd);
-            wakeFd = -1;
+        if (wakeFd_ >= 0) {
+            ::close(wakeFd_);
         }
-        descriptors.reset();
     }
+
+    OpenResult Open(const std::string& name, unsigned rate) override {
+        const QuietHere quiet;
+        rate_ = rate;
+        if (snd_pcm_open(&pcm_, name.empty() ? "default" : name.c_str(), SND_PCM_STREAM_CAPTURE,
+                         SND_PCM_NONBLOCK) < 0) {
+            pcm_ = nullptr;
+            return OpenResult::NoDevice;
+        }
+        if (!Configure(pcm_, rate)) {
+            return OpenResult::BadFormat;
+        }
+        const int count = snd_pcm_poll_descriptors_count(pcm_);
+        pcmDescriptors_ = count > 0 ? static_cast<unsigned>(count) : 0;
+        descriptors_.reset(new (std::nothrow) pollfd[1 + pcmDescriptors_]);
+        wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (descriptors_ == nullptr || wakeFd_ < 0) {
+            return OpenResult::NoMemory;
+        }
+        descriptors_[0] = pollfd{wakeFd_, POLLIN, 0};
+        return OpenResult::Opened;
+    }
+
+    bool Start() override {
+        const QuietHere quiet;
+        return snd_pcm_poll_descriptors(pcm_, &descriptors_[1], pcmDescriptors_) > 0 &&
+               (snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED || snd_pcm_prepare(pcm_) >= 0) &&
+               snd_pcm_start(pcm_) >= 0;
+    }
+
+    void Wait() override { WaitFor(-1); }
 
     void Wake() override {
         const std::uint64_t one = 1;
         // A full counter still wakes the thread, so a failed write is harmless.
-        [[maybe_unused]] const ssize_t written = ::write(wakeFd, &one, sizeof one);
+        [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
     }
 
-    // Reads what the PCM has into the ring. False when capture cannot go on.
-    bool ReadAvailable() {
-        const snd_pcm_sframes_t available = snd_pcm_avail_update(pcm);
+    Drained Drain(CaptureSink& sink) override {
+        const QuietHere quiet;
+        unsigned short events = 0;
+        snd_pcm_poll_descriptors_revents(pcm_, &descriptors_[1], pcmDescriptors_, &events);
+        // An overrun or a lost server shows in the state, not always in the
+        // events, so the state is asked every time.
+        const snd_pcm_sframes_t available = snd_pcm_avail_update(pcm_);
         if (available < 0) {
-            return Recover(static_cast<int>(available));
+            return Recover(static_cast<int>(available), sink);
         }
-        // No more than was there on entry: a source that always has more
-        // (ALSA's null device) must not keep the thread from its commands.
-        auto left = static_cast<snd_pcm_uframes_t>(available);
-        char bytes[kReadBytes];
-        while (left > 0) {
-            const snd_pcm_uframes_t want =
-                std::min<snd_pcm_uframes_t>(left, sizeof bytes / frameBytes);
-            const snd_pcm_sframes_t got = snd_pcm_readi(pcm, bytes, want);
-            if (got == -EAGAIN || got == 0) {
-                return true;
-            }
-            if (got < 0) {
-                return Recover(static_cast<int>(got));
-            }
-            recoveries = 0;
-            Capture(bytes, static_cast<std::size_t>(got) * frameBytes);
-            left -= static_cast<snd_pcm_uframes_t>(got);
+        const Drained drained = Read(static_cast<snd_pcm_uframes_t>(available), sink);
+        // A stream whose descriptors report an error, yet no error and no
+        // audio of its own: a server gone, seen only by its silence.
+        const bool failing = (events & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+        return drained == Drained::Idle && failing ? Drained::Empty : drained;
+    }
+
+    // snd_pcm_avail syncs with the hardware: the last period is kept too.
+    void Finish(CaptureSink& sink) override {
+        const QuietHere quiet;
+        const snd_pcm_sframes_t available = snd_pcm_avail(pcm_);
+        if (available > 0) {
+            (void)Read(static_cast<snd_pcm_uframes_t>(available), sink);
         }
+        snd_pcm_drop(pcm_);
+    }
+
+private:
+    // True when woken through the eventfd.
+    bool WaitFor(int milliseconds) {
+        const nfds_t count = 1 + pcmDescriptors_;
+        for (nfds_t k = 0; k < count; ++k) {
+            descriptors_[k].revents = 0;
+        }
+        const nfds_t watched = milliseconds < 0 ? count : 1;
+        if (::poll(descriptors_.get(), watched, milliseconds) <= 0) {
+            return false;
+        }
+        if ((descriptors_[0].revents & POLLIN) == 0) {
+            return false;
+        }
+        std::uint64_t ignored = 0;
+        [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &ignored, sizeof ignored);
         return true;
     }
 
-    // An overrun or a suspend: go on, unless going on brings no audio time
-    // after time; any other error ends capture. A stream that resumed from
-    // a suspend runs already; one prepared again has to be started.
-    bool Recover(int error) {
-        return ++recoveries <= kMaxRecoveries && snd_pcm_recover(pcm, error, 1) >= 0 &&
-               (snd_pcm_state(pcm) != SND_PCM_STATE_PREPARED || snd_pcm_start(pcm) >= 0);
-    }
-
-    bool StartStream() override {
-        recoveries = 0;
-        return snd_pcm_poll_descriptors(pcm, &descriptors[1],
-                                        static_cast<unsigned>(pcmDescriptors)) > 0 &&
-               (snd_pcm_state(pcm) == SND_PCM_STATE_PREPARED || snd_pcm_prepare(pcm) >= 0) &&
-               snd_pcm_start(pcm) >= 0;
-    }
-
-    void EndStream() override {
-        ReadAvailable();
-        snd_pcm_drop(pcm);
-        snd_pcm_prepare(pcm);
-    }
-
-    void Run() override {
-        const QuietHere quiet;
-        for (;;) {
-            if (CarryOutCommand()) {
-                if (Closed()) {
-                    return;
-                }
-                continue;
+    // No more than `frames`, what the PCM had on entry: a source that always
+    // has more (ALSA's null device) must not keep the thread from a stop.
+    Drained Read(snd_pcm_uframes_t frames, CaptureSink& sink) {
+        Drained drained = Drained::Idle;
+        while (frames > 0) {
+            const snd_pcm_uframes_t want = std::min(frames, kReadFrames);
+            std::memset(samples_, 0, sizeof samples_);
+            const snd_pcm_sframes_t got = snd_pcm_readi(pcm_, samples_, want);
+            if (got == -EAGAIN || got == 0) {
+                break;
             }
-            const bool capturing = Capturing();
-            const nfds_t count = 1 + (capturing ? static_cast<nfds_t>(pcmDescriptors) : 0);
-            for (nfds_t k = 0; k < count; ++k) {
-                descriptors[k].revents = 0;
+            if (got < 0) {
+                return Recover(static_cast<int>(got), sink);
             }
-            if (::poll(descriptors.get(), count, -1) < 0) {
-                if (errno != EINTR) {
-                    CaptureEnded();
-                }
-                continue;
-            }
-            if (descriptors[0].revents & POLLIN) {
-                std::uint64_t ignored = 0;
-                [[maybe_unused]] const ssize_t got = ::read(wakeFd, &ignored, sizeof ignored);
-            }
-            if (capturing) {
-                unsigned short events = 0;
-                snd_pcm_poll_descriptors_revents(pcm, &descriptors[1],
-                                                 static_cast<unsigned>(pcmDescriptors), &events);
-                // An overrun or a lost server shows in the state, not always
-                // in the events: the descriptors stay readable and poll()
-                // returns at once, so it is dealt with here.
-                if ((events != 0 || snd_pcm_avail_update(pcm) < 0) && !ReadAvailable()) {
-                    CaptureEnded();
-                }
-            }
+            sink.Push(samples_, static_cast<std::size_t>(got));
+            drained = Drained::Audio;
+            frames -= static_cast<snd_pcm_uframes_t>(got);
         }
+        return drained;
     }
+
+    // An overrun (-EPIPE) or a suspend (-ESTRPIPE): the stream runs again,
+    // and the time it did not capture is told as lost. Anything else, or a
+    // stream that will not run again, is Broken.
+    Drained Recover(int error, CaptureSink& sink) {
+        if (error == -EAGAIN) {
+            return Drained::Idle;
+        }
+        Trigger broke;
+        if ((error != -EPIPE && error != -ESTRPIPE) || !ReadTrigger(pcm_, broke)) {
+            return Drained::Broken;
+        }
+        bool resumed = false;  // with its buffer as it was
+        if (error == -ESTRPIPE) {
+            int result = 0;
+            while ((result = snd_pcm_resume(pcm_)) == -EAGAIN) {
+                if (WaitFor(kResumePollMilliseconds)) {
+                    return Drained::Idle;  // a stop: the loop ends
+                }
+            }
+            resumed = result >= 0;
+        }
+        Trigger ran;
+        if ((!resumed && (snd_pcm_prepare(pcm_) < 0 || snd_pcm_start(pcm_) < 0)) ||
+            !ReadTrigger(pcm_, ran)) {
+            return Drained::Broken;
+        }
+        sink.Lose((resumed ? 0 : broke.held) + FramesBetween(broke.at, ran.at, rate_),
+                  error == -EPIPE ? LossCause::DeviceOverrun : LossCause::Suspended);
+        return Drained::Empty;
+    }
+
+    snd_pcm_t* pcm_ = nullptr;
+    int wakeFd_ = -1;
+    std::unique_ptr<pollfd[]> descriptors_;  // the eventfd, then the PCM's
+    unsigned pcmDescriptors_ = 0;
+    unsigned rate_ = 0;
+    std::int16_t samples_[kReadFrames] = {};
 };
 
 }  // namespace
 
-MMRESULT waveInOpen(HWAVEIN* device, UINT deviceId, const WAVEFORMATEX* format, DWORD_PTR callback,
-                    DWORD_PTR instance, DWORD flags) {
-    return OpenDevice(new (std::nothrow) AlsaDevice, device, deviceId, format, callback, instance,
-                      flags);
+std::unique_ptr<Device> NewDevice() {
+    return std::unique_ptr<Device>(new (std::nothrow) AlsaDevice);
 }
 
 }  // namespace pendrax::wavein

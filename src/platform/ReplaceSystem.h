@@ -1,0 +1,23 @@
+// What a Replacement asks of the system, one implementation per platform
+// (posix/Replace.cpp, win32/Replace.cpp, beside each one's Begin).
+#pragma once
+
+#include "Files.h"
+#include "Io.h"
+#include "Streams.h"
+
+namespace pendrax::platform::replace_system {
+
+// Renames `from` over `to`: 0, or the system's error.
+io::OsError RenameOver(const FileName& from, const FileName& to);
+
+void Remove(const FileName& name);
+
+// Whether `file` is still the empty file `name` names: a target made only
+// to be locked, which nothing has written to or replaced since.
+bool StillEmptyAt(NativeFile file, const FileName& name);
+
+// The error of a Commit with no replacement begun.
+io::OsError NothingBegun();
+
+}  // namespace pendrax::platform::replace_system

@@ -1,0 +1,86 @@
+// The 44-byte canonical RIFF/WAVE header: mono 16-bit PCM at 8000 samples
+// per second, its layout and its writer. Recordings are sized in whole
+// one-second blocks; other writers give a byte count.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "PendraxWAVFlanger.h"
+
+namespace pendrax::wav {
+
+constexpr std::size_t kWavHeaderBytes = PENDRAX_WAV_HEADER_BYTES;
+constexpr std::uint32_t kSampleRate = PENDRAX_SAMPLE_RATE;
+constexpr std::uint32_t kBytesPerSample = 2;
+constexpr std::uint32_t kBlockBytes = PENDRAX_BLOCK_BYTES;  // one second
+static_assert(kBlockBytes == kSampleRate * kBytesPerSample, "a block is one second");
+// The most blocks the 32-bit size fields describe exactly.
+constexpr std::uint32_t kMaxBlocks = PENDRAX_MAX_BLOCKS;
+
+// Where the canonical header keeps its sizes and chunks.
+constexpr std::size_t kRiffSizeAt = 4;
+constexpr std::size_t kFirstChunkAt = 12;  // after "RIFF", its size and "WAVE"
+constexpr std::size_t kDataChunkAt = 36;
+constexpr std::size_t kDataSizeAt = 40;
+constexpr std::size_t kChunkHeaderBytes = 8;  // an id and a 32-bit size
+constexpr std::uint32_t kCanonicalFormatBytes = 16;
+// What the RIFF size counts beyond the data: the header after its first 8 bytes.
+constexpr std::uint32_t kRiffOverhead = kWavHeaderBytes - kChunkHeaderBytes;
+
+// Both sizes of a streamed header, whose length is unknown when it is
+// written: readers take the samples to the end of the stream.
+constexpr std::uint32_t kStreamedSize = 0xFFFFFFFFU;
+
+struct WavHeader {
+    char riffTag[4];
+    std::uint32_t riffSize;
+    char formType[4];
+    char formatTag[4];
+    std::uint32_t formatSize;
+    std::uint16_t formatCode;
+    std::uint16_t channels;
+    std::uint32_t samplesPerSecond;
+    std::uint32_t bytesPerSecond;
+    std::uint16_t blockAlign;
+    std::uint16_t bitsPerSample;
+    char dataTag[4];
+    std::uint32_t dataSize;
+};
+
+// Sets every field for blockCount one-second blocks. The sizes are formed in
+// 32-bit unsigned arithmetic, exact up to kMaxBlocks.
+void Finalise(WavHeader& header, std::uint32_t blockCount);
+
+// The header as it is stored in a file: its fields in order, little-endian,
+// with no gaps, whatever the host's byte order or structure layout.
+void SerialiseWavHeader(const WavHeader& header, unsigned char (&bytes)[kWavHeaderBytes]);
+
+// The stored header for `dataBytes` of samples, clamped to the most the
+// 32-bit sizes hold.
+void CanonicalHeader(std::uint64_t dataBytes, unsigned char (&bytes)[kWavHeaderBytes]);
+
+// The stored header of a stream: both sizes kStreamedSize.
+void StreamedHeader(unsigned char (&bytes)[kWavHeaderBytes]);
+
+// Mends the RIFF and data sizes of a stored canonical header (its other
+// fields kept) for `dataBytes` of samples, clamped as above.
+void SetSizes(unsigned char (&bytes)[kWavHeaderBytes], std::uint64_t dataBytes);
+
+// Little-endian fields, as RIFF stores them.
+inline std::uint32_t Little32(const unsigned char* at) {
+    return static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
+           (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
+}
+
+inline std::uint16_t Little16(const unsigned char* at) {
+    return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+}
+
+inline void PutLittle32(unsigned char* at, std::uint32_t value) {
+    for (int k = 0; k < 4; ++k) {
+        at[k] = static_cast<unsigned char>((value >> (8 * k)) & 0xFF);
+    }
+}
+
+}  // namespace pendrax::wav

@@ -1,0 +1,125 @@
+// The system on POSIX: signals, names and reasons, the terminal.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "Os.h"
+
+namespace pendrax_host {
+namespace {
+
+volatile sig_atomic_t stopSignal = 0;
+
+extern "C" void RequestStop(int signal) { stopSignal = signal; }
+
+// The flange's files, made before its handler can run; the handler does
+// only what POSIX lists as async-signal-safe (unlink, write, _exit).
+struct FlangeFiles {
+    FileName temporary;
+    FileName created;
+    std::string message;
+};
+FlangeFiles* flangeFiles = nullptr;
+
+extern "C" void EndFlange(int signal) {
+    const FlangeFiles& files = *flangeFiles;
+    if (!files.temporary.empty()) {
+        (void)::unlink(files.temporary.c_str());
+    }
+    if (!files.created.empty()) {
+        (void)::unlink(files.created.c_str());
+    }
+    (void)!::write(STDERR_FILENO, files.message.data(), files.message.size());
+    ::_exit(128 + signal);
+}
+
+void Install(void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigfillset(&action.sa_mask);  // one handler at a time
+    action.sa_flags = 0;          // no restart: a wait wakes at once
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+            sigaction(signal, &action, nullptr);
+        }
+    }
+}
+
+}  // namespace
+
+void PrepareProcess() {
+    (void)::signal(SIGPIPE, SIG_IGN);
+    (void)::signal(SIGXFSZ, SIG_IGN);
+}
+
+void InstallStopHandlers() { Install(RequestStop); }
+
+bool StopRequested() { return stopSignal != 0; }
+
+int StopStatus() { return 128 + static_cast<int>(stopSignal); }
+
+void StopDone() {}
+
+void EndFlangeOnSignal(const FileName& temporary, const FileName& created,
+                       const std::string& message) {
+    static FlangeFiles files;
+    files = {temporary, created, message};
+    flangeFiles = &files;
+    Install(EndFlange);
+}
+
+FileName NameOf(const Arg& arg) { return arg.text; }
+
+// Called from the host's main thread only.
+// NOLINTNEXTLINE(concurrency-mt-unsafe)
+std::string ErrorText(pendrax::io::OsError error) { return std::strerror(static_cast<int>(error)); }
+
+bool IsBrokenPipe(pendrax::io::OsError error) { return error == EPIPE; }
+
+bool Exists(const FileName& name, bool orLink) {
+    struct stat status {};
+    return (orLink ? ::lstat(name.c_str(), &status) : ::stat(name.c_str(), &status)) == 0;
+}
+
+NativeFile LockedCopy(NativeFile file) {
+    const int copy = ::fcntl(file, F_DUPFD_CLOEXEC, 0);
+    if (copy >= 0 && ::flock(copy, LOCK_EX | LOCK_NB) != 0) {
+        (void)::close(copy);
+        return pendrax::platform::kNoFile;
+    }
+    return copy;
+}
+
+bool FolderFault(const FileName& name, pendrax::io::OsError error) {
+    return (error == EACCES || error == EROFS) && !Exists(name, true);
+}
+
+std::string Utf8Name(const FileName& name) { return name; }
+
+bool NamedCaptureDevices() { return true; }
+
+void WriteText(std::FILE* stream, const std::string& text) {
+    (void)std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+std::size_t StderrColumns() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        return size.ws_col;
+    }
+    // A terminal that does not say: what the shell exported, if anything.
+    const char* columns = std::getenv("COLUMNS");  // NOLINT(concurrency-mt-unsafe)
+    return columns != nullptr ? std::strtoul(columns, nullptr, 10) : 0;
+}
+
+}  // namespace pendrax_host
