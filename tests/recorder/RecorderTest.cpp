@@ -27,7 +27,7 @@ namespace {
 constexpr std::size_t kBlock = 16000;
 
 long FileSize(const std::string& path) {
-    struct stat info {};
+    struct stat info = {};
     return ::stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
 }
 

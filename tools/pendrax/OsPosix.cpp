@@ -85,7 +85,7 @@ std::string ErrorText(pendrax::io::OsError error) { return std::strerror(static_
 bool IsBrokenPipe(pendrax::io::OsError error) { return error == EPIPE; }
 
 bool Exists(const FileName& name, bool orLink) {
-    struct stat status {};
+    struct stat status = {};
     return (orLink ? ::lstat(name.c_str(), &status) : ::stat(name.c_str(), &status)) == 0;
 }
 
