@@ -43,13 +43,13 @@ bool OptionScanner::NextLong(const std::string& text) {
     const std::size_t equals = text.find('=');
     const std::string name = text.substr(0, equals);
     std::vector<const OptionSpec*> candidates;
-    for (const OptionSpec& spec : specs_) {
-        if (name == spec.name) {
-            candidates.assign(1, &spec);
+    for (const OptionSpec& option : specs_) {
+        if (name == option.name) {
+            candidates.assign(1, &option);
             break;
         }
-        if (std::string(spec.name).compare(0, name.size(), name) == 0) {
-            candidates.push_back(&spec);
+        if (std::string(option.name).compare(0, name.size(), name) == 0) {
+            candidates.push_back(&option);
         }
     }
     if (candidates.size() != 1) {
@@ -78,9 +78,9 @@ bool OptionScanner::NextLong(const std::string& text) {
 bool OptionScanner::NextShort(const std::string& text) {
     const char letter = text[cluster_++];
     const bool last = cluster_ >= text.size();
-    for (const OptionSpec& spec : specs_) {
-        if (spec.letter == letter) {
-            spec_ = &spec;
+    for (const OptionSpec& option : specs_) {
+        if (option.letter == letter) {
+            spec_ = &option;
         }
     }
     if (spec_ == nullptr) {

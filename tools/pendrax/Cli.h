@@ -55,7 +55,7 @@ public:
         : args_(args), specs_(specs), index_(first) {}
     // Moves to the next option or operand; false after the last.
     bool Next();
-    // The current item: an option (its spec's long name) or an operand.
+    // The current item: an option (its long name) or an operand.
     bool IsOption() const { return spec_ != nullptr; }
     bool Is(const char* name) const;
     const std::string& Value() const { return value_; }

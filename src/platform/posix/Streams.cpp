@@ -57,7 +57,7 @@ io::Transfer Gather(void* data, std::size_t size, Move move) {
 }
 
 io::Transfer FileSource::Read(void* data, std::size_t size) {
-    const int file = stream_.File();
+    const NativeFile file = stream_.File();
     return Gather(data, size, [file](unsigned char* at, std::size_t count, std::size_t) {
         return ::read(file, at, count);
     });
@@ -67,7 +67,7 @@ io::Transfer FileSource::ReadAt(std::uint64_t offset, void* data, std::size_t si
     if (!OffsetFits(offset, size)) {
         return io::Transfer{0, EINVAL};
     }
-    const int file = stream_.File();
+    const NativeFile file = stream_.File();
     return Gather(data, size,
                   [file, offset](unsigned char* at, std::size_t count, std::size_t done) {
                       return ::pread(file, at, count, static_cast<off_t>(offset + done));
