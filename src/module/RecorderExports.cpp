@@ -2,6 +2,7 @@
 // header kept up to date after every block, mapped to the documented
 // numbers. A start that failed after the file was created still needs its
 // stop, which finishes the file, as it always has.
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -74,10 +75,15 @@ RecorderState& State() {
     return *state;
 }
 
+// Whether the state was ever made: a stop before any start (the unload's,
+// for one) then has nothing to stop and makes nothing that would outlive it.
+std::atomic<bool> stateMade{false};
+
 }  // namespace
 
 extern "C" PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path) {
     RecorderState& state = State();
+    stateMade = true;
     std::lock_guard<std::mutex> guard(state.lock);
     if (state.failedStart || state.recorder.Recording()) {
         return PENDRAX_RECORDER_BUSY;
@@ -112,6 +118,9 @@ extern "C" PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path) {
 }
 
 extern "C" PENDRAX_API int SoundRecorderStop(void) {
+    if (!stateMade) {
+        return 0;
+    }
     RecorderState& state = State();
     {
         std::lock_guard<std::mutex> guard(state.lock);
