@@ -54,9 +54,14 @@ TMPDIR=/nonexistent "$pendrax" record -qD null --seconds 2 - 2>"$work/err" | cat
 "$pendrax" record -qD pendrax_no_such_device - 2>/dev/null | cat >"$work/nothing"; check "failed start into a pipe" "11 0" "${PIPESTATUS[*]}"
 [ ! -s "$work/nothing" ] || { echo "FAIL: a failed start wrote a header"; failures=$((failures + 1)); }
 # A reader that holds the stream up: a warning at 3 s, then what the recorder lost, told, status 5.
-"$pendrax" record -D null --seconds 200 - 2>"$work/err" | (sleep 4; cat >/dev/null); check "a stalled reader" 5 "${PIPESTATUS[0]}"
+"$pendrax" record -D null --seconds 200 - 2>"$work/err" | (sleep 4; cat >/dev/null); status=${PIPESTATUS[0]}
+# The null device outruns the clock, so the stop may come while the reader
+# still sleeps: then the recording ends held up (4) instead of finished (5).
+# Either way the loss is told.
+[ "$status" = 4 ] && grep -q "was still held up at the stop" "$work/err" && status=5
+check "a stalled reader" 5 "$status"
 expect_text "stall warned" "$work/err" "pendrax: warning: writing standard output has been held up for 3 s; recording goes on"
-expect_text "loss told" "$work/err" "s lost (disk stalled), silence in its place)"
+expect_text "loss told" "$work/err" "s lost (disk stalled)"
 "$pendrax" record -D null - 2>"$work/err" | head -c 100 >/dev/null; check "a reader that goes" 141 "${PIPESTATUS[0]}"
 [ ! -s "$work/err" ] || { echo "FAIL: a reader that goes printed"; cat "$work/err"; failures=$((failures + 1)); }
 
