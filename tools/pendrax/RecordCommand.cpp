@@ -212,10 +212,13 @@ int RunRecord(const Args& args) {
         } else if (quiet >= kQuietSeconds && !warned) {
             warned = true;
             line.Break();
-            if (state.heldFor >= kQuietSeconds) {
+            // A block's write taking longer than the block lasts means OUT
+            // holds the recording up, even when the write began after the
+            // quiet did (the block it carries came in meanwhile).
+            if (state.heldFor >= 1.0) {
                 Say("pendrax: warning: writing %s has been held up for %.0f s; recording goes "
                     "on, and up to %u s of audio waits for it\n",
-                    name.c_str(), state.heldFor, recorder::kStallToleranceSeconds);
+                    name.c_str(), quiet, recorder::kStallToleranceSeconds);
             } else {
                 Say("pendrax: warning: no audio has arrived for %.0f s; recording goes on\n",
                     kQuietSeconds);
