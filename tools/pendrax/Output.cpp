@@ -43,7 +43,7 @@ io::Transfer Output::Write(const void* data, std::size_t size) {
     if (endOnStop && StopRequested()) {
         return {0, 1};
     }
-    return Sink().Write(data, size);
+    return Current().Write(data, size);
 }
 
 NativeFile Output::File() const {
@@ -76,13 +76,15 @@ bool Output::Commit() {
     return !committed.Failed();
 }
 
-const platform::FileSink& Output::Sink() const {
+const platform::FileSink& Output::Current() const {
     if (keeping_) {
         return kept_;
     }
     return replacing_ ? const_cast<platform::Replacement&>(replacement_).Sink() : direct_;
 }
 
-io::Sink& Output::Sink() { return const_cast<platform::FileSink&>(std::as_const(*this).Sink()); }
+io::Sink& Output::Current() {
+    return const_cast<platform::FileSink&>(std::as_const(*this).Current());
+}
 
 }  // namespace pendrax_host

@@ -17,12 +17,12 @@ public:
     Opened Open(const Arg& output);
 
     pendrax::io::Transfer Write(const void* data, std::size_t size) override;
-    bool Seekable() const override { return Sink().Seekable(); }
+    bool Seekable() const override { return Current().Seekable(); }
     pendrax::io::OsError WriteAt(std::uint64_t offset, const void* data,
                                  std::size_t size) override {
-        return Sink().WriteAt(offset, data, size);
+        return Current().WriteAt(offset, data, size);
     }
-    pendrax::io::OsError Truncate(std::uint64_t size) override { return Sink().Truncate(size); }
+    pendrax::io::OsError Truncate(std::uint64_t size) override { return Current().Truncate(size); }
 
     bool Replacing() const { return replacing_; }
     bool Keeping() const { return keeping_; }
@@ -45,8 +45,8 @@ public:
     bool endOnStop = false;
 
 private:
-    const pendrax::platform::FileSink& Sink() const;
-    pendrax::io::Sink& Sink();
+    const pendrax::platform::FileSink& Current() const;
+    pendrax::io::Sink& Current();
 
     pendrax::platform::Replacement replacement_;
     pendrax::platform::FileSink direct_;
