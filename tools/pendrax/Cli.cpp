@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -75,11 +76,10 @@ bool OptionScanner::NextLong(const std::string& text) {
 bool OptionScanner::NextShort(const std::string& text) {
     const char letter = text[cluster_++];
     const bool last = cluster_ >= text.size();
-    for (const OptionSpec& option : specs_) {
-        if (option.letter == letter) {
-            spec_ = &option;
-        }
-    }
+    const auto found =
+        std::find_if(specs_.begin(), specs_.end(),
+                     [letter](const OptionSpec& option) { return option.letter == letter; });
+    spec_ = found != specs_.end() ? &*found : nullptr;
     if (spec_ == nullptr) {
         problem_ = std::string("unknown option '-") + letter + "'" +
                    (text.size() > 2 ? " in '" + text + "'" : std::string());
