@@ -3,6 +3,7 @@
 # the input check and pipes.
 set -u
 pendrax=$1
+version=$2  # project()'s, from CMake
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -22,7 +23,7 @@ for form in "--help" "-h" "help" "help flange" "flange --help" "record -h" "help
     expect_text "pendrax $form shows usage" "$work/out" "Usage: pendrax"
 done
 "$pendrax" --version >"$work/out"; check "--version" 0 $?
-expect_text "--version" "$work/out" "1.0.0.1"
+expect_text "--version" "$work/out" "pendrax $version"
 for form in "--help" "--vers" "help flange"; do
     # shellcheck disable=SC2086
     "$pendrax" $form >/dev/full 2>"$work/err"; check "$form into a full disk" 3 $?

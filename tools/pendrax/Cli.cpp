@@ -1,15 +1,13 @@
 #include "Cli.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
 
 #include "Os.h"
+#include "PendraxVersion.h"
 #include "PendraxWAVFlanger.h"
-
-#if !defined(PENDRAX_HOST_VERSION)
-#error "the build names the version"
-#endif
 
 namespace pendrax_host {
 
@@ -78,11 +76,10 @@ bool OptionScanner::NextLong(const std::string& text) {
 bool OptionScanner::NextShort(const std::string& text) {
     const char letter = text[cluster_++];
     const bool last = cluster_ >= text.size();
-    for (const OptionSpec& option : specs_) {
-        if (option.letter == letter) {
-            spec_ = &option;
-        }
-    }
+    const auto found =
+        std::find_if(specs_.begin(), specs_.end(),
+                     [letter](const OptionSpec& option) { return option.letter == letter; });
+    spec_ = found != specs_.end() ? &*found : nullptr;
     if (spec_ == nullptr) {
         problem_ = std::string("unknown option '-") + letter + "'" +
                    (text.size() > 2 ? " in '" + text + "'" : std::string());
@@ -148,27 +145,34 @@ namespace {
 bool quietly = false;
 
 // The exit statuses as the help texts give them, for the whole host ("")
-// or one command.
+// or one command: the one table of what each status means.
 struct ExitRow {
-    const char* codes;
+    int status;
     const char* command;  // "" for any
     const char* meaning;
 };
 constexpr ExitRow kExitRows[] = {
-    {"0", "", "success"},
-    {"1", "flange", "a file could not be opened, or OUT is IN (OUT left as it was)"},
-    {"2", "", "usage error"},
-    {"3", "", "reading or writing failed (flange: OUT left as it was)"},
-    {"4", "flange", "IN refused by the input check (no output written)"},
-    {"4", "record", "stopped early: the device ended or writing failed (blocks so far kept)"},
-    {"5", "record", "recorded, but audio was lost (the seconds lost are silence)"},
-    {"11", "record", "the capture device did not open"},
-    {"12", "record", "the recorder got no buffers or threads"},
-    {"13", "record", "capture did not start"},
-    {"14", "record", "OUT could not be created or written (OUT left as it was)"},
-    {"15", "record", "a recording into OUT is already in progress"},
-    {"129,130,143", "flange", "ended by SIGHUP, Ctrl-C or SIGTERM (OUT left as it was)"},
-    {"141", "", "the reader of standard output closed it early"},
+    {kExitSuccess, "", "success"},
+    {kExitOpenFailed, "flange", "a file could not be opened, or OUT is IN (OUT left as it was)"},
+    {kExitUsage, "", "usage error"},
+    {kExitIoFailed, "", "reading or writing failed (flange: OUT left as it was)"},
+    {kExitInputRefused, "flange", "IN refused by the input check (no output written)"},
+    {kExitStoppedEarly, "record",
+     "stopped early: the device ended or writing failed (blocks so far kept)"},
+    {kExitAudioLost, "record", "recorded, but audio was lost (the seconds lost are silence)"},
+    {kExitStartFailedBase + PENDRAX_RECORDER_DEVICE_OPEN_FAILED, "record",
+     "the capture device did not open"},
+    {kExitStartFailedBase + PENDRAX_RECORDER_QUEUE_FAILED, "record",
+     "the recorder got no buffers or threads"},
+    {kExitStartFailedBase + PENDRAX_RECORDER_START_FAILED, "record", "capture did not start"},
+    {kExitStartFailedBase + PENDRAX_RECORDER_FILE_FAILED, "record",
+     "OUT could not be created or written (OUT left as it was)"},
+    {kExitStartFailedBase + PENDRAX_RECORDER_BUSY, "record",
+     "a recording into OUT is already in progress"},
+    {kExitHangUp, "flange", "ended by SIGHUP (OUT left as it was)"},
+    {kExitInterrupted, "flange", "ended by Ctrl-C (OUT left as it was)"},
+    {kExitBrokenPipe, "", "the reader of standard output closed it early"},
+    {kExitTerminated, "flange", "ended by SIGTERM (OUT left as it was)"},
 };
 
 constexpr const char* kHelp =
@@ -250,7 +254,7 @@ bool PrintHelp(const std::string& command) {
     for (const ExitRow& row : kExitRows) {
         const bool any = *row.command == '\0';
         if (command.empty() || any || command == row.command) {
-            std::printf("  %-12s%s%s%s\n", row.codes, command.empty() && !any ? row.command : "",
+            std::printf("  %-5d%s%s%s\n", row.status, command.empty() && !any ? row.command : "",
                         command.empty() && !any ? ": " : "", row.meaning);
         }
     }
@@ -265,7 +269,7 @@ void PrintUsage() {
         "Commands: flange, record, help. Try 'pendrax --help'.\n");
 }
 
-const char* Version() { return PENDRAX_HOST_VERSION; }
+const char* Version() { return PENDRAX_VERSION_STRING; }
 
 void SetQuiet(bool quiet) { quietly = quiet; }
 

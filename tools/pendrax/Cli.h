@@ -21,7 +21,8 @@ using Args = std::vector<Arg>;
 // "-": standard input or output, by its place on the command line.
 inline bool IsStream(const Arg& arg) { return arg.text == "-"; }
 
-// The exit statuses, one meaning each; the help texts print this table.
+// The exit statuses. Cli.cpp's table says what each means, for the help
+// texts; the manual's table is checked against them (host.docs).
 enum ExitStatus : int {
     kExitSuccess = 0,
     kExitOpenFailed = 1,        // flange: a file did not open, or OUT is IN
