@@ -23,19 +23,23 @@ using wav::kSampleRate;
 using wav::kWavHeaderBytes;
 
 constexpr std::size_t kBlockFrames = kSampleRate;
+using Clock = std::chrono::steady_clock;
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
     Session(std::shared_ptr<io::Sink> sink, const Options& options)
         : sink_(std::move(sink)),
           options_(options),
+          maxBlocks_(options.maxBlocks != 0 && options.maxBlocks < kRecordingMaxBlocks
+                         ? options.maxBlocks
+                         : kRecordingMaxBlocks),
           ring_(std::size_t{kRingSeconds} * kSampleRate) {}
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     StartOutcome Start();
     StopResult Stop();
-    Counts Current() const { return Counts{blocks_.load(), lostWritten_.load()}; }
+    Counts Current() const;
 
 private:
     void CaptureLoop();
@@ -55,6 +59,7 @@ private:
 
     std::shared_ptr<io::Sink> sink_;
     Options options_;
+    std::uint32_t maxBlocks_;
     Ring ring_;
     std::unique_ptr<wavein::Device> device_;
     std::thread capture_;
@@ -62,10 +67,12 @@ private:
     std::atomic<bool> stopAsked_{false};
     std::atomic<bool> abandoned_{false};  // a stop gave up waiting: write no more
     std::atomic<bool> deviceEnded_{false};
+    std::atomic<bool> complete_{false};
+    std::atomic<Clock::rep> writeSince_{0};  // when the write in progress began; 0 with none
     std::atomic<std::uint32_t> blocks_{0};
     std::atomic<std::uint64_t> lostWritten_{0};
     std::int16_t block_[kBlockFrames] = {};  // the writer's
-    bool writing_ = true;                    // the writer's: false after a failure or the limit
+    bool writing_ = true;  // the writer's: false after a failure or the last block
 
     std::mutex telling_;  // held while the observer is told
     std::mutex lock_;     // never held across a write
@@ -76,6 +83,17 @@ private:
     bool stopped_ = false;
     StopResult result_;
 };
+
+Counts Session::Current() const {
+    Counts counts{blocks_.load(), lostWritten_.load()};
+    const Clock::rep since = writeSince_.load();
+    if (since != 0) {
+        counts.writeHeldSeconds =
+            std::chrono::duration<double>(Clock::now().time_since_epoch() - Clock::duration(since))
+                .count();
+    }
+    return counts;
+}
 
 io::OsError Session::WriteHeader(std::uint32_t blocks, bool first) {
     unsigned char bytes[kWavHeaderBytes];
@@ -163,11 +181,13 @@ void Session::EndCapture() {
 
 bool Session::Write(const Ring::Popped& popped) {
     const std::uint32_t written = blocks_.load();
+    writeSince_ = Clock::now().time_since_epoch().count();
     const io::Transfer sent = sink_->Write(block_, sizeof block_);
     io::OsError error = sent.bytes == sizeof block_ ? 0 : (sent.error != 0 ? sent.error : 1);
     if (error == 0 && options_.header == HeaderMode::SizesAtEnd) {
         error = WriteHeader(written + 1, false);
     }
+    writeSince_ = 0;
     if (error != 0) {
         if (options_.header == HeaderMode::SizesAtEnd) {
             // Back to the last whole block, under its header.
@@ -184,8 +204,13 @@ bool Session::Write(const Ring::Popped& popped) {
     lostWritten_ += popped.silent;
     blocks_ = written + 1;
     const Counts counts = Current();
-    Tell([&counts](Observer& observer) { observer.OnBlock(counts); });
-    return written + 1 < kRecordingMaxBlocks;
+    Tell([&](Observer& observer) { observer.OnBlock(counts, block_); });
+    if (written + 1 < maxBlocks_) {
+        return true;
+    }
+    complete_ = true;
+    Tell([](Observer& observer) { observer.OnComplete(); });
+    return false;
 }
 
 void Session::WriterLoop() {
@@ -232,6 +257,7 @@ StopResult Session::Stop() {
     result_.counts = Current();
     result_.timedOut = !finished;
     result_.deviceEnded = endedBefore || deviceEnded_.load();
+    result_.complete = complete_.load();
     result_.writeError = writeError_;
     guard.unlock();
     if (finished) {
