@@ -1,9 +1,5 @@
-// One recording: a capture thread that runs the device's loop into the
-// ring, and a writer thread that pops one-second blocks onto the sink.
-// Stop ends capture first, so nothing after it is kept, then waits for the
-// writer a bounded time; it never takes a lock the writer holds across a
-// write. The writer holds the session alive, so a stop that gave up on a
-// held write leaves nothing the writer still needs freed.
+// The writer holds its session alive, so a stop that gave up on a held
+// write frees nothing the writer still needs.
 #include "Recorder.h"
 
 #include <atomic>
@@ -114,11 +110,11 @@ StartOutcome Session::Start() {
     if (!ring_.Allocated() || device_ == nullptr) {
         return {StartResult::OutOfResources, 0};
     }
-    if (options_.header == HeaderMode::SizesAtEnd && !sink_->Seekable()) {
+    const bool sizesAtEnd = options_.header == HeaderMode::SizesAtEnd;
+    if (sizesAtEnd && !sink_->Seekable()) {
         return {StartResult::WriteFailed, 0};
     }
     // A file gets its header whatever follows; a stream only once capture runs.
-    const bool sizesAtEnd = options_.header == HeaderMode::SizesAtEnd;
     if (const io::OsError error = sizesAtEnd ? WriteHeader(0, true) : 0) {
         return {StartResult::WriteFailed, error};
     }
@@ -173,8 +169,6 @@ void Session::EndCapture() {
     if (capture_.joinable()) {
         device_->Wake();
         capture_.join();
-    } else if (device_ != nullptr) {
-        ring_.Close();
     }
     device_.reset();  // closes the device
 }
@@ -245,27 +239,18 @@ StopResult Session::Stop() {
     }
     stopping_ = true;
     guard.unlock();
-    const bool endedBefore = deviceEnded_.load();
-    EndCapture();
+    EndCapture();  // first, so nothing captured after the call is kept
     guard.lock();
     const bool finished = changed_.wait_for(guard, std::chrono::milliseconds(kStopWaitMilliseconds),
                                             [this] { return writerDone_; });
-    if (!finished) {
+    if (finished) {
+        writer_.join();  // it takes lock_ no more
+    } else {
         const std::lock_guard<std::mutex> quiet(telling_);
         abandoned_ = true;
-    }
-    result_.counts = Current();
-    result_.timedOut = !finished;
-    result_.deviceEnded = endedBefore || deviceEnded_.load();
-    result_.complete = complete_.load();
-    result_.writeError = writeError_;
-    guard.unlock();
-    if (finished) {
-        writer_.join();
-    } else {
         writer_.detach();  // it holds the session; it ends once its write returns
     }
-    guard.lock();
+    result_ = {Current(), !finished, deviceEnded_.load(), complete_.load(), writeError_};
     stopped_ = true;
     changed_.notify_all();
     return result_;

@@ -70,13 +70,10 @@ public:
     virtual ~Observer() = default;
     // A block reached the sink; `counts` includes it, and `samples` are its
     // kSampleRate samples as written.
-    virtual void OnBlock(const Counts& counts, const std::int16_t* samples) {
-        (void)counts;
-        (void)samples;
-    }
+    virtual void OnBlock(const Counts& /*counts*/, const std::int16_t* /*samples*/) {}
     // A span will be silence, told when the writer reaches it (so after the
     // blocks before it).
-    virtual void OnLoss(const Loss& loss) { (void)loss; }
+    virtual void OnLoss(const Loss& /*loss*/) {}
     // Capture ended by itself (the device or the sound server went away):
     // nothing more will come; what came is written. Stop is still needed.
     virtual void OnDeviceEnd() {}
@@ -86,7 +83,7 @@ public:
     // Writing failed: the sink holds the blocks written (cut back to the
     // last whole one and its header where the sink is seekable), and
     // nothing more is written.
-    virtual void OnWriteFailed(io::OsError error) { (void)error; }
+    virtual void OnWriteFailed(io::OsError /*error*/) {}
 };
 
 // What Start reports.
