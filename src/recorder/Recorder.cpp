@@ -40,7 +40,7 @@ public:
 private:
     void CaptureLoop();
     void WriterLoop();
-    bool Write(const Ring::Popped& popped);
+    void Write(const Ring::Popped& popped);
     io::OsError WriteHeader(std::uint32_t blocks, bool first);
     void EndCapture();
     // Calls the observer, unless a stop gave up on the writer (the observer
@@ -64,17 +64,16 @@ private:
     std::atomic<bool> abandoned_{false};  // a stop gave up waiting: write no more
     std::atomic<bool> deviceEnded_{false};
     std::atomic<bool> complete_{false};
+    std::atomic<io::OsError> writeError_{0};
     std::atomic<Clock::rep> writeSince_{0};  // when the write in progress began; 0 with none
     std::atomic<std::uint32_t> blocks_{0};
     std::atomic<std::uint64_t> lostWritten_{0};
     std::int16_t block_[kBlockFrames] = {};  // the writer's
-    bool writing_ = true;  // the writer's: false after a failure or the last block
 
     std::mutex telling_;  // held while the observer is told
     std::mutex lock_;     // never held across a write
     std::condition_variable changed_;
     bool writerDone_ = false;
-    io::OsError writeError_ = 0;
     bool stopping_ = false;
     bool stopped_ = false;
     StopResult result_;
@@ -173,7 +172,7 @@ void Session::EndCapture() {
     device_.reset();  // closes the device
 }
 
-bool Session::Write(const Ring::Popped& popped) {
+void Session::Write(const Ring::Popped& popped) {
     const std::uint32_t written = blocks_.load();
     writeSince_ = Clock::now().time_since_epoch().count();
     const io::Transfer sent = sink_->Write(block_, sizeof block_);
@@ -188,23 +187,18 @@ bool Session::Write(const Ring::Popped& popped) {
             (void)sink_->Truncate(kWavHeaderBytes + std::uint64_t{written} * kBlockBytes);
             (void)WriteHeader(written, false);
         }
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            writeError_ = error;
-        }
+        writeError_ = error;
         Tell([error](Observer& observer) { observer.OnWriteFailed(error); });
-        return false;
+        return;
     }
     lostWritten_ += popped.silent;
     blocks_ = written + 1;
     const Counts counts = Current();
     Tell([&](Observer& observer) { observer.OnBlock(counts, block_); });
-    if (written + 1 < maxBlocks_) {
-        return true;
+    if (written + 1 == maxBlocks_) {
+        complete_ = true;
+        Tell([](Observer& observer) { observer.OnComplete(); });
     }
-    complete_ = true;
-    Tell([](Observer& observer) { observer.OnComplete(); });
-    return false;
 }
 
 void Session::WriterLoop() {
@@ -214,14 +208,14 @@ void Session::WriterLoop() {
         if (popped.frames == 0 || abandoned_.load()) {
             break;
         }
-        if (!writing_) {
-            continue;  // failed or full: the ring is still emptied, so no loss is claimed
+        if (complete_.load() || writeError_.load() != 0) {
+            continue;  // the ring is still emptied, so no loss is claimed
         }
         std::memset(block_ + popped.frames, 0, 2 * (kBlockFrames - popped.frames));
         for (int k = 0; k < popped.lossCount; ++k) {
             Tell([&](Observer& observer) { observer.OnLoss(popped.losses[k]); });
         }
-        writing_ = Write(popped);
+        Write(popped);
     }
     if (deviceEnded_.load()) {
         Tell([](Observer& observer) { observer.OnDeviceEnd(); });
@@ -250,7 +244,7 @@ StopResult Session::Stop() {
         abandoned_ = true;
         writer_.detach();  // it holds the session; it ends once its write returns
     }
-    result_ = {Current(), !finished, deviceEnded_.load(), complete_.load(), writeError_};
+    result_ = {Current(), !finished, deviceEnded_.load(), complete_.load(), writeError_.load()};
     stopped_ = true;
     changed_.notify_all();
     return result_;
