@@ -48,15 +48,11 @@ class WinmmDevice final : public Device {
 public:
     ~WinmmDevice() override {
         if (side_ != nullptr && side_->system != nullptr) {
+            // After Finish, or a start that failed with buffers queued.
+            ::waveInReset(side_->system);
+            WaitForAllBack();
             UnprepareAll();
-            MMRESULT result = ::waveInClose(side_->system);
-            if (result == WAVERR_STILLPLAYING) {
-                ::waveInReset(side_->system);
-                WaitForAllBack();
-                UnprepareAll();
-                result = ::waveInClose(side_->system);
-            }
-            if (result != MMSYSERR_NOERROR) {
+            if (::waveInClose(side_->system) != MMSYSERR_NOERROR) {
                 (void)side_.release();  // left to the driver
             }
         }
