@@ -126,7 +126,7 @@ struct StopResult {
 class Session;
 
 // One recording at a time per Recorder. Start and Stop may be called from
-// any thread; Counts from any thread at any time.
+// any thread; Current from any thread at any time.
 class Recorder {
 public:
     Recorder() = default;
