@@ -2,8 +2,6 @@
 // files (Streams.h opens them). A wide path is null-terminated UTF-16.
 #pragma once
 
-#include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "PendraxWAVFlanger.h"
@@ -27,13 +25,5 @@ FileName NativeName(const PendraxWideChar* path);
 // A wide path as UTF-8; empty for a null path or an unpaired surrogate.
 std::string WidePathToNarrow(const PendraxWideChar* path);
 #endif
-
-// Opens a wide path for binary writing, creating or truncating it (on POSIX
-// close-on-exec, so a program the host starts does not hold the recording
-// open); null on failure, for a null path, or for a path with no exact name.
-std::FILE* OpenWideForWriting(const PendraxWideChar* path);
-
-// Cuts an open file (flushed first) to `size` bytes; false on failure.
-bool TruncateFile(std::FILE* file, std::uint64_t size);
 
 }  // namespace pendrax::platform

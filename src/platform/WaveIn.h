@@ -1,16 +1,8 @@
-// What a system's capture backend gives the recorder: a device that is
-// opened and started on the caller's thread, then waited on and drained by
-// the recorder's capture thread, which alone touches it until it is
-// destroyed. The recorder's one run loop drives every backend:
-//
-//     while (no stop asked) { device.Wait(); if (stop) break; device.Drain(sink); }
-//     device.Finish(sink);
-//
-// - posix/WaveInAlsa.cpp: ALSA, woken through an eventfd beside its poll
-//   descriptors.
-// - win32/WaveInWinmm.cpp: winmm with CALLBACK_EVENT, its buffers drained
-//   straight into the recorder's ring.
-// - fake/FakeWaveIn.cpp: driven by hand, for the recorder's tests.
+// What a system's capture backend gives the recorder: a device opened and
+// started on the caller's thread, then waited on and drained by the
+// recorder's one run loop on its capture thread, which alone touches it
+// until it is destroyed. Backends: posix/WaveInAlsa.cpp, win32/WaveInWinmm.cpp,
+// and fake/FakeWaveIn.cpp for the recorder's tests.
 #pragma once
 
 #include <cstddef>

@@ -1,9 +1,5 @@
-// One recording: a capture thread that runs the device's loop into the
-// ring, and a writer thread that pops one-second blocks onto the sink.
-// Stop ends capture first, so nothing after it is kept, then waits for the
-// writer a bounded time; it never takes a lock the writer holds across a
-// write. The writer holds the session alive, so a stop that gave up on a
-// held write leaves nothing the writer still needs freed.
+// The writer holds its session alive, so a stop that gave up on a held
+// write frees nothing the writer still needs.
 #include "Recorder.h"
 
 #include <atomic>
@@ -23,24 +19,28 @@ using wav::kSampleRate;
 using wav::kWavHeaderBytes;
 
 constexpr std::size_t kBlockFrames = kSampleRate;
+using Clock = std::chrono::steady_clock;
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
     Session(std::shared_ptr<io::Sink> sink, const Options& options)
         : sink_(std::move(sink)),
           options_(options),
+          maxBlocks_(options.maxBlocks != 0 && options.maxBlocks < kRecordingMaxBlocks
+                         ? options.maxBlocks
+                         : kRecordingMaxBlocks),
           ring_(std::size_t{kRingSeconds} * kSampleRate) {}
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     StartOutcome Start();
     StopResult Stop();
-    Counts Current() const { return Counts{blocks_.load(), lostWritten_.load()}; }
+    Counts Current() const;
 
 private:
     void CaptureLoop();
     void WriterLoop();
-    bool Write(const Ring::Popped& popped);
+    void Write(const Ring::Popped& popped);
     io::OsError WriteHeader(std::uint32_t blocks, bool first);
     void EndCapture();
     // Calls the observer, unless a stop gave up on the writer (the observer
@@ -55,6 +55,7 @@ private:
 
     std::shared_ptr<io::Sink> sink_;
     Options options_;
+    std::uint32_t maxBlocks_;
     Ring ring_;
     std::unique_ptr<wavein::Device> device_;
     std::thread capture_;
@@ -62,20 +63,32 @@ private:
     std::atomic<bool> stopAsked_{false};
     std::atomic<bool> abandoned_{false};  // a stop gave up waiting: write no more
     std::atomic<bool> deviceEnded_{false};
+    std::atomic<bool> complete_{false};
+    std::atomic<io::OsError> writeError_{0};
+    std::atomic<Clock::rep> writeSince_{0};  // when the write in progress began; 0 with none
     std::atomic<std::uint32_t> blocks_{0};
     std::atomic<std::uint64_t> lostWritten_{0};
     std::int16_t block_[kBlockFrames] = {};  // the writer's
-    bool writing_ = true;                    // the writer's: false after a failure or the limit
 
     std::mutex telling_;  // held while the observer is told
     std::mutex lock_;     // never held across a write
     std::condition_variable changed_;
     bool writerDone_ = false;
-    io::OsError writeError_ = 0;
     bool stopping_ = false;
     bool stopped_ = false;
     StopResult result_;
 };
+
+Counts Session::Current() const {
+    Counts counts{blocks_.load(), lostWritten_.load()};
+    const Clock::rep since = writeSince_.load();
+    if (since != 0) {
+        counts.writeHeldSeconds =
+            std::chrono::duration<double>(Clock::now().time_since_epoch() - Clock::duration(since))
+                .count();
+    }
+    return counts;
+}
 
 io::OsError Session::WriteHeader(std::uint32_t blocks, bool first) {
     unsigned char bytes[kWavHeaderBytes];
@@ -96,11 +109,11 @@ StartOutcome Session::Start() {
     if (!ring_.Allocated() || device_ == nullptr) {
         return {StartResult::OutOfResources, 0};
     }
-    if (options_.header == HeaderMode::SizesAtEnd && !sink_->Seekable()) {
+    const bool sizesAtEnd = options_.header == HeaderMode::SizesAtEnd;
+    if (sizesAtEnd && !sink_->Seekable()) {
         return {StartResult::WriteFailed, 0};
     }
     // A file gets its header whatever follows; a stream only once capture runs.
-    const bool sizesAtEnd = options_.header == HeaderMode::SizesAtEnd;
     if (const io::OsError error = sizesAtEnd ? WriteHeader(0, true) : 0) {
         return {StartResult::WriteFailed, error};
     }
@@ -155,37 +168,37 @@ void Session::EndCapture() {
     if (capture_.joinable()) {
         device_->Wake();
         capture_.join();
-    } else if (device_ != nullptr) {
-        ring_.Close();
     }
     device_.reset();  // closes the device
 }
 
-bool Session::Write(const Ring::Popped& popped) {
+void Session::Write(const Ring::Popped& popped) {
     const std::uint32_t written = blocks_.load();
+    writeSince_ = Clock::now().time_since_epoch().count();
     const io::Transfer sent = sink_->Write(block_, sizeof block_);
     io::OsError error = sent.bytes == sizeof block_ ? 0 : (sent.error != 0 ? sent.error : 1);
     if (error == 0 && options_.header == HeaderMode::SizesAtEnd) {
         error = WriteHeader(written + 1, false);
     }
+    writeSince_ = 0;
     if (error != 0) {
         if (options_.header == HeaderMode::SizesAtEnd) {
             // Back to the last whole block, under its header.
             (void)sink_->Truncate(kWavHeaderBytes + std::uint64_t{written} * kBlockBytes);
             (void)WriteHeader(written, false);
         }
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            writeError_ = error;
-        }
+        writeError_ = error;
         Tell([error](Observer& observer) { observer.OnWriteFailed(error); });
-        return false;
+        return;
     }
     lostWritten_ += popped.silent;
     blocks_ = written + 1;
     const Counts counts = Current();
-    Tell([&counts](Observer& observer) { observer.OnBlock(counts); });
-    return written + 1 < kRecordingMaxBlocks;
+    Tell([&](Observer& observer) { observer.OnBlock(counts, block_); });
+    if (written + 1 == maxBlocks_) {
+        complete_ = true;
+        Tell([](Observer& observer) { observer.OnComplete(); });
+    }
 }
 
 void Session::WriterLoop() {
@@ -195,14 +208,14 @@ void Session::WriterLoop() {
         if (popped.frames == 0 || abandoned_.load()) {
             break;
         }
-        if (!writing_) {
-            continue;  // failed or full: the ring is still emptied, so no loss is claimed
+        if (complete_.load() || writeError_.load() != 0) {
+            continue;  // the ring is still emptied, so no loss is claimed
         }
         std::memset(block_ + popped.frames, 0, 2 * (kBlockFrames - popped.frames));
         for (int k = 0; k < popped.lossCount; ++k) {
             Tell([&](Observer& observer) { observer.OnLoss(popped.losses[k]); });
         }
-        writing_ = Write(popped);
+        Write(popped);
     }
     if (deviceEnded_.load()) {
         Tell([](Observer& observer) { observer.OnDeviceEnd(); });
@@ -220,26 +233,18 @@ StopResult Session::Stop() {
     }
     stopping_ = true;
     guard.unlock();
-    const bool endedBefore = deviceEnded_.load();
-    EndCapture();
+    EndCapture();  // first, so nothing captured after the call is kept
     guard.lock();
     const bool finished = changed_.wait_for(guard, std::chrono::milliseconds(kStopWaitMilliseconds),
                                             [this] { return writerDone_; });
-    if (!finished) {
+    if (finished) {
+        writer_.join();  // it takes lock_ no more
+    } else {
         const std::lock_guard<std::mutex> quiet(telling_);
         abandoned_ = true;
-    }
-    result_.counts = Current();
-    result_.timedOut = !finished;
-    result_.deviceEnded = endedBefore || deviceEnded_.load();
-    result_.writeError = writeError_;
-    guard.unlock();
-    if (finished) {
-        writer_.join();
-    } else {
         writer_.detach();  // it holds the session; it ends once its write returns
     }
-    guard.lock();
+    result_ = {Current(), !finished, deviceEnded_.load(), complete_.load(), writeError_.load()};
     stopped_ = true;
     changed_.notify_all();
     return result_;

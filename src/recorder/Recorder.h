@@ -58,6 +58,7 @@ struct Loss {
 struct Counts {
     std::uint32_t blocks = 0;      // one-second blocks written to the sink
     std::uint64_t framesLost = 0;  // samples written as silence for losses
+    double writeHeldSeconds = 0;   // how long the write in progress has taken; 0 with none
 };
 
 // Told what happens, on the recording's writer thread, one call at a time,
@@ -67,18 +68,22 @@ struct Counts {
 class Observer {
 public:
     virtual ~Observer() = default;
-    // A block reached the sink; `counts` includes it.
-    virtual void OnBlock(const Counts& counts) { (void)counts; }
+    // A block reached the sink; `counts` includes it, and `samples` are its
+    // kSampleRate samples as written.
+    virtual void OnBlock(const Counts& /*counts*/, const std::int16_t* /*samples*/) {}
     // A span will be silence, told when the writer reaches it (so after the
     // blocks before it).
-    virtual void OnLoss(const Loss& loss) { (void)loss; }
+    virtual void OnLoss(const Loss& /*loss*/) {}
     // Capture ended by itself (the device or the sound server went away):
     // nothing more will come; what came is written. Stop is still needed.
     virtual void OnDeviceEnd() {}
+    // The recording holds its most blocks: nothing more is written. Stop is
+    // still needed.
+    virtual void OnComplete() {}
     // Writing failed: the sink holds the blocks written (cut back to the
     // last whole one and its header where the sink is seekable), and
     // nothing more is written.
-    virtual void OnWriteFailed(io::OsError error) { (void)error; }
+    virtual void OnWriteFailed(io::OsError /*error*/) {}
 };
 
 // What Start reports.
@@ -104,6 +109,9 @@ struct Options {
     // Told of the recording's events; may be null. Must outlive the
     // recording's writer (until Stop returns without timedOut).
     Observer* observer = nullptr;
+    // The most blocks to write (0 for kRecordingMaxBlocks, also the most
+    // taken): the recording is complete after them.
+    std::uint32_t maxBlocks = 0;
 };
 
 // What Stop reports.
@@ -111,13 +119,14 @@ struct StopResult {
     Counts counts;             // what the sink holds
     bool timedOut = false;     // a write was still held up after kStopWaitMilliseconds
     bool deviceEnded = false;  // capture had ended by itself before the stop
+    bool complete = false;     // the recording held its most blocks before the stop
     io::OsError writeError = 0;
 };
 
 class Session;
 
 // One recording at a time per Recorder. Start and Stop may be called from
-// any thread; Counts from any thread at any time.
+// any thread; Current from any thread at any time.
 class Recorder {
 public:
     Recorder() = default;

@@ -24,14 +24,16 @@ void Ring::Push(const void* samples, std::size_t frames) {
     }
     timelineEnd_ += kept;
     LoseLocked(frames - kept, LossCause::WriterStalled);
-    if (AvailableLocked() >= wanted_) {
-        ready_.notify_one();
-    }
+    NotifyLocked();
 }
 
 void Ring::Lose(std::uint64_t frames, LossCause cause) {
     std::lock_guard<std::mutex> guard(lock_);
     LoseLocked(frames, cause);
+    NotifyLocked();
+}
+
+void Ring::NotifyLocked() {
     if (AvailableLocked() >= wanted_) {
         ready_.notify_one();
     }
@@ -41,7 +43,6 @@ void Ring::LoseLocked(std::uint64_t frames, LossCause cause) {
     if (frames == 0) {
         return;
     }
-    lost_ += frames;
     Mark* last = markCount_ > 0 ? &marks_[(markHead_ + markCount_ - 1) % kMaxMarks] : nullptr;
     const bool atEnd = last != nullptr && last->at + last->frames == timelineEnd_;
     if (atEnd && (last->cause == cause || markCount_ == kMaxMarks)) {
@@ -100,11 +101,6 @@ void Ring::Pop(std::int16_t* block, std::size_t frames, Popped& out) {
         out.frames += run;
         popped_ += run;
     }
-}
-
-std::uint64_t Ring::FramesLost() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return lost_;
 }
 
 }  // namespace pendrax::recorder

@@ -39,8 +39,6 @@ public:
     // copies it into `block`, with silence where audio was lost.
     void Pop(std::int16_t* block, std::size_t frames, Popped& out);
 
-    std::uint64_t FramesLost() const;
-
 private:
     struct Mark {
         std::uint64_t at;  // timeline position of the lost span's start
@@ -53,6 +51,7 @@ private:
     static constexpr int kMaxMarks = 64;
 
     void LoseLocked(std::uint64_t frames, LossCause cause);
+    void NotifyLocked();  // the writer, once what it waits for is in
     std::uint64_t AvailableLocked() const { return timelineEnd_ - popped_; }
 
     mutable std::mutex lock_;
@@ -66,8 +65,7 @@ private:
     int markCount_ = 0;
     std::uint64_t timelineEnd_ = 0;  // samples and lost spans pushed
     std::uint64_t popped_ = 0;       // taken by the writer
-    std::uint64_t lost_ = 0;
-    std::size_t wanted_ = 1;  // the writer waits for this much timeline
+    std::size_t wanted_ = 1;         // the writer waits for this much timeline
     bool closed_ = false;
 };
 

@@ -42,7 +42,8 @@ TEST_F(Alsa, AnOverrunBecomesSilenceOfItsLength) {
 }
 
 // The system takes its time to come back: the second it was away is
-// silence; and a stop while it is away returns at once.
+// silence; and a stop while it is away returns at once, with the time it
+// was away up to the stop told as lost.
 TEST_F(Alsa, ASlowResumeIsSilenceAndDoesNotHoldAStop) {
     Core core;
     ASSERT_TRUE(StartCore(core));
@@ -58,13 +59,20 @@ TEST_F(Alsa, ASlowResumeIsSilenceAndDoesNotHoldAStop) {
     EXPECT_EQ(result.counts.framesLost, 8000U);
     EXPECT_EQ(core.Written(), Heard(2, {{0, 4000}, {12000, 16000}}));
 
-    ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+    Core away;
+    ASSERT_TRUE(StartCore(away));
+    Produce(4000);
     alsa_standin::Set({false, false, true});
     alsa_standin::Suspend();
+    standin::Produce(2000);
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     const auto began = std::chrono::steady_clock::now();
-    EXPECT_EQ(SoundRecorderStop(), 0);
+    const auto stopped = away.recorder.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(300));
+    EXPECT_EQ(stopped.counts.framesLost, 2000U);
+    EXPECT_EQ(away.Losses(), (std::vector<pendrax::recorder::Loss>{
+                                 {4000, 2000, pendrax::recorder::LossCause::Suspended}}));
+    EXPECT_EQ(away.Written(), Heard(1, {{0, 4000}}));
 }
 
 // A device that reports frames it never fills (ALSA's null) gives silence.

@@ -30,6 +30,7 @@ struct _snd_pcm {
 struct _snd_pcm_status {
     snd_pcm_uframes_t avail;
     snd_htimestamp_t trigger;
+    snd_htimestamp_t now;
 };
 
 namespace {
@@ -54,10 +55,14 @@ void Readable(snd_pcm_t* pcm, bool readable) {
 }
 
 // The stream's clock: one sample is 125 microseconds.
+snd_htimestamp_t Now() {
+    return snd_htimestamp_t{static_cast<time_t>(next / 8000),
+                            static_cast<long>(next % 8000) * 125000};
+}
+
 void Trigger(snd_pcm_t* pcm, snd_pcm_state_t state) {
     pcm->state = state;
-    pcm->trigger.tv_sec = static_cast<time_t>(next / 8000);
-    pcm->trigger.tv_nsec = static_cast<long>(next % 8000) * 125000;
+    pcm->trigger = Now();
 }
 
 int Broken(const snd_pcm_t* pcm) {
@@ -263,6 +268,7 @@ int snd_pcm_status(snd_pcm_t* pcm, snd_pcm_status_t* status) {
     const bool broken = Broken(pcm) != 0;
     status->avail = broken ? pcm->heldAtBreak : pcm->frames.size();
     status->trigger = pcm->trigger;
+    status->now = Now();
     return 0;
 }
 
@@ -271,6 +277,17 @@ snd_pcm_uframes_t snd_pcm_status_get_avail(const snd_pcm_status_t* obj) { return
 void snd_pcm_status_get_trigger_htstamp(const snd_pcm_status_t* obj, snd_htimestamp_t* ptr) {
     *ptr = obj->trigger;
 }
+
+void snd_pcm_status_get_htstamp(const snd_pcm_status_t* obj, snd_htimestamp_t* ptr) {
+    *ptr = obj->now;
+}
+
+size_t snd_pcm_sw_params_sizeof() { return 64; }
+int snd_pcm_sw_params_current(snd_pcm_t*, snd_pcm_sw_params_t*) { return 0; }
+int snd_pcm_sw_params_set_tstamp_mode(snd_pcm_t*, snd_pcm_sw_params_t*, snd_pcm_tstamp_t) {
+    return 0;
+}
+int snd_pcm_sw_params(snd_pcm_t*, snd_pcm_sw_params_t*) { return 0; }
 
 int snd_lib_error_set_handler(snd_lib_error_handler_t handler) {
     hostHandler = handler;

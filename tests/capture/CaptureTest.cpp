@@ -64,6 +64,7 @@ TEST_F(Capture, AStopDuringAStalledWriteIsBounded) {
     const auto waited = Clock::now() - began;
     EXPECT_TRUE(result.timedOut);
     EXPECT_EQ(result.counts.blocks, 0U);
+    EXPECT_GE(result.counts.writeHeldSeconds, pendrax::recorder::kStopWaitMilliseconds / 1000.0);
     EXPECT_GE(waited, std::chrono::milliseconds(pendrax::recorder::kStopWaitMilliseconds));
     EXPECT_LT(waited, std::chrono::milliseconds(pendrax::recorder::kStopWaitMilliseconds + 500));
     standin::Produce(8000);
@@ -71,6 +72,18 @@ TEST_F(Capture, AStopDuringAStalledWriteIsBounded) {
     EXPECT_TRUE(standin::WaitFor([&] { return core.Written() == Ramp(8000, 1); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(core.Written(), Ramp(8000, 1));
+}
+
+// A recording given its most blocks ends after them by itself, complete.
+TEST_F(Capture, ARecordingEndsAfterItsMostBlocks) {
+    Core core;
+    ASSERT_TRUE(StartCore(core, 2));
+    Produce(3 * kBlockSamples + 4000);
+    const auto result = core.recorder.Stop();
+    EXPECT_EQ(result.counts.blocks, 2U);
+    EXPECT_TRUE(result.complete);
+    EXPECT_EQ(result.writeError, 0U);
+    EXPECT_EQ(core.Written(), Ramp(2 * kBlockSamples, 2));
 }
 
 // The second stop comes while the first waits for a held write: both get

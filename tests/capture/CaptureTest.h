@@ -78,9 +78,10 @@ protected:
         SoundRecorderStop();
     }
     int Start() { return SoundRecorderStart(pendrax_test::Wide(dir.File("out.wav")).c_str()); }
-    static bool StartCore(Core& core) {
+    static bool StartCore(Core& core, std::uint32_t maxBlocks = 0) {
         pendrax::recorder::Options options;
         options.observer = &core;
+        options.maxBlocks = maxBlocks;
         return core.recorder.Start(core.sink, options).result ==
                pendrax::recorder::StartResult::Started;
     }

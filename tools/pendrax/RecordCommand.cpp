@@ -4,6 +4,7 @@
 #include "RecordCommand.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -158,12 +159,16 @@ int RunRecord(const Args& args) {
     recorder::Options options;
     options.header =
         target.Seekable() ? recorder::HeaderMode::SizesAtEnd : recorder::HeaderMode::Streamed;
-    const auto take = std::make_shared<Take>(target, static_cast<std::uint32_t>(seconds));
     options.device = device;
-    options.observer = take.get();
+    options.maxBlocks = static_cast<std::uint32_t>(seconds);
+    Take take;
+    options.observer = &take;
     InstallStopHandlers();
     recorder::Recorder recording;
-    const recorder::StartOutcome started = recording.Start(take, options);
+    // OUT outlives the writer: a writer still held up at the stop is ended
+    // with the process.
+    const std::shared_ptr<io::Sink> sink(&target, [](io::Sink*) {});
+    const recorder::StartOutcome started = recording.Start(sink, options);
     if (started.result != recorder::StartResult::Started) {
         // Nothing of a failed start stays: no file beside OUT, no header
         // on standard output.
@@ -191,19 +196,17 @@ int RunRecord(const Args& args) {
     Take::State state;
     double quiet = 0.0;
     bool warned = false;
-    auto looked = Take::Clock::now();
+    auto looked = std::chrono::steady_clock::now();
     for (;;) {
         const std::uint32_t before = state.blocks;
-        state = take->Wait(kLookMilliseconds);
+        state = take.Wait(kLookMilliseconds);
         line.Show(state.blocks, state.peak >= 0 ? LevelText(state.peak) : "",
                   LostText(state.framesLost, state.cause));
-        if (StopRequested() || state.complete || state.deviceEnded || state.writeFailed ||
-            (seconds > 0 && state.blocks >= static_cast<std::uint32_t>(seconds)) ||
-            state.blocks >= recorder::kRecordingMaxBlocks) {
+        if (StopRequested() || state.complete || state.deviceEnded || state.writeFailed) {
             break;
         }
         // The host's own pauses (stopped, starved) do not count as quiet.
-        const auto now = Take::Clock::now();
+        const auto now = std::chrono::steady_clock::now();
         const double step = std::chrono::duration<double>(now - looked).count();
         looked = now;
         quiet = state.blocks != before ? 0.0 : quiet + (step < 1.0 ? step : 0.0);
@@ -215,7 +218,7 @@ int RunRecord(const Args& args) {
             // A block's write taking longer than the block lasts means OUT
             // holds the recording up, even when the write began after the
             // quiet did (the block it carries came in meanwhile).
-            if (state.heldFor >= 1.0) {
+            if (recording.Current().writeHeldSeconds >= 1.0) {
                 Say("pendrax: warning: writing %s has been held up for %.0f s; recording goes "
                     "on, and up to %u s of audio waits for it\n",
                     name.c_str(), quiet, recorder::kStallToleranceSeconds);
@@ -227,14 +230,14 @@ int RunRecord(const Args& args) {
     }
     const recorder::StopResult stopped = recording.Stop();
     line.Break();
-    state = take->Wait(0);
+    state = take.Wait(0);
     const unsigned long blocks = stopped.counts.blocks;
     const std::string lost = LostText(stopped.counts.framesLost, state.cause);
     const std::string kept = "; " + std::to_string(blocks) + " one-second block" + Plural(blocks) +
                              " kept" + (lost.empty() ? "" : ", " + lost);
     int status = lost.empty() ? kExitSuccess : kExitAudioLost;
     std::string problem;
-    if (state.writeFailed || (stopped.writeError != 0 && !state.complete)) {
+    if (state.writeFailed || stopped.writeError != 0) {
         const io::OsError error = state.writeFailed ? state.error : stopped.writeError;
         if (!target.Replacing() && IsBrokenPipe(error)) {
             StopDone();

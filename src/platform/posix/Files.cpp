@@ -1,7 +1,5 @@
 #include "Files.h"
 
-#include <unistd.h>
-
 #include <cstdint>
 
 namespace pendrax::platform {
@@ -50,20 +48,5 @@ std::string WidePathToNarrow(const PendraxWideChar* path) {
 }
 
 FileName NativeName(const PendraxWideChar* path) { return WidePathToNarrow(path); }
-
-std::FILE* OpenWideForWriting(const PendraxWideChar* path) {
-    const std::string name = WidePathToNarrow(path);
-    if (name.empty()) {
-        return nullptr;
-    }
-    return std::fopen(name.c_str(), "wbe");  // e: close-on-exec
-}
-
-bool TruncateFile(std::FILE* file, std::uint64_t size) {
-    if (std::fflush(file) != 0 || size > static_cast<std::uint64_t>(INT64_MAX)) {
-        return false;
-    }
-    return ::ftruncate(::fileno(file), static_cast<off_t>(size)) == 0;
-}
 
 }  // namespace pendrax::platform

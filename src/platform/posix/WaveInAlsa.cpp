@@ -6,10 +6,11 @@
 // never fills (ALSA's null device) gives silence, never stale memory.
 //
 // An overrun or a suspend loses audio; the frames lost are counted from
-// the stream's trigger time stamps (when it broke, when it ran again) and
-// what its buffer held, and told as a loss. A suspend is resumed with
-// snd_pcm_resume polled between waits on the eventfd, so a stop is never
-// kept waiting for the system to come back (snd_pcm_recover would sleep).
+// the stream's trigger time stamps (when it broke, when it ran again, or
+// the status's own stamp at a stop before it did) and what its buffer
+// held, and told as a loss. A suspend is resumed with snd_pcm_resume polled
+// between waits on the eventfd, so a stop is never kept waiting for the
+// system to come back (snd_pcm_recover would sleep).
 //
 // ALSA prints its errors on stderr unless a handler takes them. The module's
 // callers learn of failures from results, so ALSA is silenced on the
@@ -75,10 +76,23 @@ bool Configure(snd_pcm_t* pcm, unsigned rate) {
            snd_pcm_hw_params(pcm, params) >= 0;
 }
 
-// When the stream last changed state, and what its buffer held then.
+// Status time stamps on the trigger's clock, for a stop during a suspend;
+// a stream without them still records, and counts no more than it held.
+void StampStatus(snd_pcm_t* pcm) {
+    snd_pcm_sw_params_t* params = nullptr;
+    snd_pcm_sw_params_alloca(&params);
+    if (snd_pcm_sw_params_current(pcm, params) >= 0 &&
+        snd_pcm_sw_params_set_tstamp_mode(pcm, params, SND_PCM_TSTAMP_ENABLE) >= 0) {
+        (void)snd_pcm_sw_params(pcm, params);
+    }
+}
+
+// When the stream last changed state, and what its buffer held then; and
+// the status's time.
 struct Trigger {
     snd_htimestamp_t at{};
     snd_pcm_uframes_t held = 0;
+    snd_htimestamp_t now{};
 };
 
 bool ReadTrigger(snd_pcm_t* pcm, Trigger& trigger) {
@@ -88,6 +102,7 @@ bool ReadTrigger(snd_pcm_t* pcm, Trigger& trigger) {
         return false;
     }
     snd_pcm_status_get_trigger_htstamp(status, &trigger.at);
+    snd_pcm_status_get_htstamp(status, &trigger.now);
     trigger.held = snd_pcm_status_get_avail(status);
     return true;
 }
@@ -122,6 +137,7 @@ public:
         if (!Configure(pcm_, rate)) {
             return OpenResult::BadFormat;
         }
+        StampStatus(pcm_);
         const int count = snd_pcm_poll_descriptors_count(pcm_);
         pcmDescriptors_ = count > 0 ? static_cast<unsigned>(count) : 0;
         descriptors_.reset(new (std::nothrow) pollfd[1 + pcmDescriptors_]);
@@ -230,8 +246,13 @@ private:
         if (error == -ESTRPIPE) {
             int result = 0;
             while ((result = snd_pcm_resume(pcm_)) == -EAGAIN) {
-                if (WaitFor(kResumePollMilliseconds)) {
-                    return Drained::Idle;  // a stop: the loop ends
+                Trigger stopped;
+                if (WaitFor(kResumePollMilliseconds)) {  // a stop: the loop ends
+                    if (ReadTrigger(pcm_, stopped)) {
+                        sink.Lose(broke.held + FramesBetween(broke.at, stopped.now, rate_),
+                                  LossCause::Suspended);
+                    }
+                    return Drained::Idle;
                 }
             }
             resumed = result >= 0;

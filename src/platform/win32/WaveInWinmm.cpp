@@ -16,7 +16,6 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include <atomic>
 #include <memory>
 #include <new>
 
@@ -39,35 +38,22 @@ constexpr DWORD kHandBackPollMilliseconds = 10;
 // after a reset and a wait, it may still write these, so they stay
 // allocated, and only they, for the life of the process.
 struct DriverSide {
-    DriverSide* nextLeft = nullptr;  // the chain of those left to their drivers
     ::HWAVEIN system = nullptr;
     HANDLE ready = nullptr;  // signalled by winmm whenever a buffer is done
     WAVEHDR driver[kDriverBuffers] = {};
     std::unique_ptr<char[]> memory;
 };
 
-std::atomic<DriverSide*> leftToDrivers{nullptr};
-
-void LeaveToDriver(DriverSide* side) {
-    side->nextLeft = leftToDrivers.load();
-    while (!leftToDrivers.compare_exchange_weak(side->nextLeft, side)) {
-    }
-}
-
 class WinmmDevice final : public Device {
 public:
     ~WinmmDevice() override {
         if (side_ != nullptr && side_->system != nullptr) {
+            // After Finish, or a start that failed with buffers queued.
+            ::waveInReset(side_->system);
+            WaitForAllBack();
             UnprepareAll();
-            MMRESULT result = ::waveInClose(side_->system);
-            if (result == WAVERR_STILLPLAYING) {
-                ::waveInReset(side_->system);
-                WaitForAllBack();
-                UnprepareAll();
-                result = ::waveInClose(side_->system);
-            }
-            if (result != MMSYSERR_NOERROR) {
-                LeaveToDriver(side_.release());
+            if (::waveInClose(side_->system) != MMSYSERR_NOERROR) {
+                (void)side_.release();  // left to the driver
             }
         }
         if (side_ != nullptr && side_->ready != nullptr) {
@@ -79,13 +65,7 @@ public:
     }
 
     OpenResult Open(const std::string&, unsigned rate) override {
-        WAVEFORMATEX format{};
-        format.wFormatTag = WAVE_FORMAT_PCM;
-        format.nChannels = 1;
-        format.nSamplesPerSec = rate;
-        format.nAvgBytesPerSec = 2 * rate;
-        format.nBlockAlign = 2;
-        format.wBitsPerSample = 16;
+        WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, rate, 2 * rate, 2, 16, 0};  // mono 16-bit
         const DWORD bufferBytes = 2 * (rate / kDriverBuffersPerSecond);
         side_.reset(new (std::nothrow) DriverSide);
         if (side_ != nullptr) {
