@@ -6,8 +6,9 @@
 
 namespace pendrax::recorder {
 
-Ring::Ring(std::size_t capacity)
-    : samples_(new (std::nothrow) std::int16_t[capacity]), capacity_(capacity) {}
+Ring::Ring(std::size_t capacity) : capacity_(capacity) {
+    samples_.reset(new (std::nothrow) std::int16_t[capacity]);
+}
 
 void Ring::Push(const void* samples, std::size_t frames) {
     std::lock_guard<std::mutex> guard(lock_);

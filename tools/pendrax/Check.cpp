@@ -60,8 +60,8 @@ std::string OtherSoxType(const unsigned char* bytes, std::size_t count) {
 
 std::string ChunkText(const wav::Chunk& chunk) {
     std::string id(chunk.id, sizeof chunk.id);
-    std::replace_if(
-        id.begin(), id.end(), [](char c) { return c < 0x20 || c >= 0x7F; }, '?');
+    const auto unprintable = [](char c) { return c < 0x20 || c >= 0x7F; };
+    std::replace_if(id.begin(), id.end(), unprintable, '?');
     return "'" + id + "' (" + std::to_string(chunk.size) + " bytes)";
 }
 

@@ -41,12 +41,12 @@ extern "C" void EndFlange(int signal) {
 }
 
 void Install(void (*handler)(int)) {
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = handler;
     sigfillset(&action.sa_mask);  // one handler at a time
     action.sa_flags = 0;          // no restart: a wait wakes at once
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction before {};
+        struct sigaction before = {};
         if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
             sigaction(signal, &action, nullptr);
         }
