@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""The documents agree with the program: the exit status tables of
-`pendrax --help`, the manual and the README (when it has one) list the same
-statuses for the same commands, and the manual's title carries project()'s
-version and the date of debian/changelog's newest entry.
+"""The manual agrees with the program: its exit status table lists the
+statuses `pendrax --help` lists, for the same commands, and its title
+carries project()'s version and the date of debian/changelog's newest entry.
+The README names no status or version of its own; it points to both.
 
 usage: docs_agree.py PENDRAX SOURCE_DIR VERSION
 """
@@ -28,27 +28,13 @@ def manual_table(lines):
     return sorted((int(code), command or "any") for code, command in rows)
 
 
-def readme_table():
-    # A table whose header names the exit status: | command | exit status | meaning |
-    rows, inside = [], False
-    for line in open(f"{source}/README.md", encoding="utf-8"):
-        cells = [cell.strip(" `") for cell in line.strip().strip("|").split("|")]
-        if line.startswith("|") and "exit status" in cells:
-            inside, column = True, cells.index("exit status")
-        elif inside and line.startswith("|") and not set(line) <= set("|-: \n"):
-            rows += [(int(code), cells[0]) for code in re.findall(r"\d+", cells[column])]
-        elif inside and not line.startswith("|"):
-            break
-    return sorted(rows) or None
-
-
 manual = open(f"{source}/docs/pendrax.1", encoding="utf-8").read().splitlines()
 expected = help_table()
-for name, table in (("the manual", manual_table(manual)), ("README.md", readme_table())):
-    if table is not None and table != expected:
-        missing = [row for row in expected if row not in table]
-        extra = [row for row in table if row not in expected]
-        problems.append(f"{name}'s exit statuses lack {missing} and add {extra}, against --help's")
+table = manual_table(manual)
+if table != expected:
+    missing = [row for row in expected if row not in table]
+    extra = [row for row in table if row not in expected]
+    problems.append(f"the manual's exit statuses lack {missing} and add {extra}, against --help's")
 
 title = re.match(r'\.TH \S+ \d+ (\S+) "PendraxWAVFlanger ([^"]+)"', manual[0])
 with open(f"{source}/debian/changelog", encoding="utf-8") as changelog:
@@ -59,5 +45,5 @@ if not title or title[2] != version:
 if not title or title[1] != date:
     problems.append(f"the manual's title '{manual[0]}' is not dated {date}, the changelog's")
 
-print("\n".join(problems) or f"--help, the manual and README.md agree; {version}, {date}")
+print("\n".join(problems) or f"--help and the manual agree; {version}, {date}")
 sys.exit(1 if problems else 0)
