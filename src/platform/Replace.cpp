@@ -10,6 +10,12 @@ ReplaceStatus Replacement::Commit() {
     if (!active_) {
         return {ReplaceStep::kOpenTarget, replace_system::NothingBegun()};
     }
+    if (const io::OsError error = replace_system::NameTemporary(sink_.Stream().File(),
+                                                                targetName_, temporaryName_);
+        error != 0) {
+        Abandon();
+        return {ReplaceStep::kFinishTemporary, error};
+    }
     if (const io::OsError error = sink_.Stream().Close(); error != 0) {
         Abandon();
         return {ReplaceStep::kFinishTemporary, error};

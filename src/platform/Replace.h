@@ -48,7 +48,8 @@ public:
     FileSink& Sink() { return sink_; }
     // The target as it stands, open: compare it with an input by SameFile.
     NativeFile Target() const { return target_.File(); }
-    // The temporary file's name, for a message when Commit leaves it.
+    // The temporary file's name, for a message when Commit leaves it; empty
+    // while the new file has none (made unnamed, so nothing can be left).
     const FileName& TemporaryName() const { return temporaryName_; }
 
     // Closes the sink and renames the temporary file over the target. On

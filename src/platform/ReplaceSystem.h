@@ -8,6 +8,10 @@
 
 namespace pendrax::platform::replace_system {
 
+// Gives the new file a name beside `target` when it has none yet (it was
+// made unnamed): 0, or the system's error.
+io::OsError NameTemporary(NativeFile file, const FileName& target, FileName& name);
+
 // Renames `from` over `to`: 0, or the system's error.
 io::OsError RenameOver(const FileName& from, const FileName& to);
 

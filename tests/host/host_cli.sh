@@ -143,18 +143,36 @@ sox -n -r 8000 -c 1 -b 16 "$work/long.wav" synth 120 sine 440
 "$pendrax" flange "$work/long.wav" - 2>"$work/err" | head -c 100 >/dev/null; check "closed pipe" 141 "${PIPESTATUS[0]}"
 [ ! -s "$work/err" ] || { echo "FAIL: closed pipe printed"; cat "$work/err"; failures=$((failures + 1)); }
 
+# A flange fed through a FIFO held open here, so that it waits for more
+# input with OUT open: the state each signal below arrives in.
+mkfifo "$work/feed"
+flange_waiting() { # OUT; leaves pid set and fd 7 open
+    env --default-signal "$pendrax" flange - "$1" <"$work/feed" >/dev/null 2>"$work/err" &
+    pid=$!; exec 7>"$work/feed"; cat "$work/in.wav" >&7
+    local tries
+    for tries in $(seq 600); do  # polls a condition; the bound only ends a hung run
+        ls -l "/proc/$pid/fd" 2>/dev/null | grep -qF -e "$(basename "$1")" -e "(deleted)" &&
+            grep -q '^State:.*S' "/proc/$pid/status" && return 0
+        sleep 0.05
+    done
+}
 # An interrupt removes the incomplete output and says so.
 for case in INT:130 TERM:143 HUP:129; do
-    # A background job ignores SIGINT unless told otherwise.
-    (cat "$work/in.wav"; sleep 5) | env --default-signal=INT "$pendrax" flange - "$work/cut.wav" >/dev/null 2>"$work/err" &
-    pid=$!; sleep 1; kill -"${case%:*}" "$pid"; wait "$pid"; check "SIG${case%:*}" "${case#*:}" $?
+    flange_waiting "$work/cut.wav"; kill -"${case%:*}" "$pid"; wait "$pid"; check "SIG${case%:*}" "${case#*:}" $?; exec 7>&-
     no_file "SIG${case%:*}" "$work/cut.wav"
     expect_text "SIG${case%:*}: said" "$work/err" "interrupted; '$work/cut.wav' was left as it was"
 done
+# Every signal that ends a process, caught or not: OUT as it was, nothing beside it.
+mkdir "$work/sig"; cp "$work/in.wav" "$work/sig/keep.wav"
+for signal in HUP INT QUIT ILL TRAP ABRT BUS FPE KILL USR1 SEGV USR2 ALRM TERM STKFLT XCPU VTALRM PROF IO PWR SYS RTMIN RTMAX; do
+    (ulimit -c 0; flange_waiting "$work/sig/keep.wav"; kill -"$signal" "$pid"; wait "$pid" 2>/dev/null; exit $?) 2>/dev/null
+    status=$?; check "SIG$signal during a flange" $((128 + $(kill -l "$signal"))) "$status"
+    cmp -s "$work/sig/keep.wav" "$work/in.wav" && [ "$(ls -A "$work/sig")" = keep.wav ] ||
+        { echo "FAIL: SIG$signal left: $(ls -A "$work/sig")"; failures=$((failures + 1)); }
+done
 # Through a link, the file it names is replaced, interrupted or not; the link stays.
 cp "$work/in.wav" "$work/target.wav"; ln -s target.wav "$work/link.wav"
-(cat "$work/in.wav"; sleep 5) | env --default-signal=INT "$pendrax" flange - "$work/link.wav" >/dev/null 2>&1 &
-pid=$!; sleep 1; kill -INT "$pid"; wait "$pid"
+flange_waiting "$work/link.wav"; kill -INT "$pid"; wait "$pid"; exec 7>&-
 cmp -s "$work/target.wav" "$work/in.wav" && [ -L "$work/link.wav" ] || { echo "FAIL: interrupted into a link"; failures=$((failures + 1)); }
 "$pendrax" flange "$work/in.wav" "$work/link.wav" 2>/dev/null
 [ -L "$work/link.wav" ] && same "a flange into a link" "$work/target.wav" "$ref"

@@ -72,19 +72,44 @@ int OpenTarget(const std::string& name, bool& created) {
 }
 
 // A name unused in the folder: short, so it fits wherever the target's does.
-int CreateTemporary(const std::string& folder, std::string& name) {
+// `make` creates a file under the name or links one there: 0, or its error.
+template <typename Make>
+int ClaimName(const std::string& folder, std::string& name, Make make) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         char leaf[48];
         (void)std::snprintf(leaf, sizeof leaf, "/.pendrax-%lx-%x", static_cast<long>(::getpid()),
                             counter.fetch_add(1));
         name = folder + leaf;
-        const int file = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (file >= 0 || errno != EEXIST) {
+        const int error = make(name);
+        if (error != EEXIST) {
+            return error;
+        }
+    }
+    return EEXIST;
+}
+
+// The new file, unnamed where the file system allows it, so that nothing is
+// left behind however the process ends; `name` stays empty until Commit
+// links it in. Elsewhere a named temporary.
+int CreateTemporary(const std::string& folder, std::string& name) {
+    name.clear();
+#ifdef O_TMPFILE
+    // Linking an unnamed file needs /proc (AT_EMPTY_PATH needs a privilege).
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        const int file = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (file >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
             return file;
         }
     }
-    return -1;
+#endif
+    int file = -1;
+    const int error = ClaimName(folder, name, [&file](const std::string& candidate) {
+        file = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return file >= 0 ? 0 : errno;
+    });
+    errno = error;
+    return file;
 }
 
 }  // namespace
@@ -151,6 +176,22 @@ ReplaceStatus Replacement::Begin(const FileName& target) {
 }
 
 namespace replace_system {
+
+io::OsError NameTemporary(NativeFile file, const FileName& target, FileName& name) {
+    if (!name.empty()) {
+        return 0;
+    }
+    const std::string path = "/proc/self/fd/" + std::to_string(file);
+    const int error = ClaimName(FolderOf(target), name, [&path](const std::string& candidate) {
+        return ::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0
+                   ? 0
+                   : errno;
+    });
+    if (error != 0) {
+        name.clear();
+    }
+    return static_cast<io::OsError>(error);
+}
 
 io::OsError RenameOver(const FileName& from, const FileName& to) {
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : static_cast<io::OsError>(errno);

@@ -129,6 +129,9 @@ ReplaceStatus Replacement::Begin(const FileName& target) {
 
 namespace replace_system {
 
+// Windows makes the new file under its name from the start.
+io::OsError NameTemporary(NativeFile, const FileName&, FileName&) { return 0; }
+
 io::OsError RenameOver(const FileName& from, const FileName& to) {
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : LastError();
 }
