@@ -21,4 +21,12 @@ FileStream& FileStream::operator=(FileStream&& other) noexcept {
 
 FileStream::~FileStream() { (void)Close(); }
 
+bool FileSource::Length(std::uint64_t& length) const {
+    if (!stream_.Length(length)) {
+        return false;
+    }
+    length -= length < start_ ? length : start_;
+    return true;
+}
+
 }  // namespace pendrax::platform

@@ -49,19 +49,24 @@ private:
 
 // Reads from a file, unbuffered: each Read is system calls straight into
 // the caller's memory. A pipe's closed write end is the input's end.
+// Offsets and the length count from where the file stood when the source
+// took it over, so a standard input already read from is taken from there.
 class FileSource final : public io::Source {
 public:
     FileSource() = default;
-    FileSource(NativeFile file, Ownership ownership) : stream_(file, ownership) {}
+    FileSource(NativeFile file, Ownership ownership);
     io::Transfer Read(void* data, std::size_t size) override;
     // Reads from `offset` of a regular file without moving where Read goes
     // on: a look at what follows the data.
     io::Transfer ReadAt(std::uint64_t offset, void* data, std::size_t size);
+    // What a regular file holds from the start; false as FileStream::Length.
+    bool Length(std::uint64_t& length) const;
     FileStream& Stream() { return stream_; }
     const FileStream& Stream() const { return stream_; }
 
 private:
     FileStream stream_;
+    std::uint64_t start_ = 0;
 };
 
 // Writes to a file, unbuffered. Offsets count from where the file stood
@@ -102,7 +107,8 @@ io::OsError OpenSink(const FileName& name, Existing existing, FileSink& sink);
 // Whether two open files are one file, however reached (links, other
 // names, a standard stream): by device and inode, or on Windows by volume
 // serial and file index. False when either identity cannot be known (a
-// console, a closed stream).
+// console, a closed stream), and for a character device, which a write
+// cannot cut short.
 bool SameFile(NativeFile first, NativeFile second);
 
 }  // namespace pendrax::platform

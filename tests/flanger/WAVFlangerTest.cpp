@@ -220,6 +220,8 @@ TEST_F(WAVFlangerFiles, RefusesToWriteOverItsOwnInput) {
         EXPECT_EQ(outcome.printed, kOpenOutputMessage) << output;
         ASSERT_EQ(pendrax_test::ReadBytes(in), input) << output;
     }
+    // A character device is read and written at once without conflict.
+    EXPECT_EQ(Flange("/dev/null", "/dev/null").result, PENDRAX_SUCCESS);
 }
 
 TEST_F(WAVFlangerFiles, UnreadableInputIsAReadFailureWithNoOutput) {

@@ -138,6 +138,31 @@ timeout 20 "$pendrax" flange "$work/fifo" "$work/no/o.wav" >/dev/null 2>&1; chec
 cat "$work/in.wav" | "$pendrax" flange --for /dev/stdin "$work/p4.wav" >/dev/null 2>&1; same "--for(ce) from a pipe" "$work/p4.wav" "$ref"
 "$pendrax" -q flange - "$work/p5.wav" <"$work/in.wav" >"$work/out" 2>"$work/err"
 [ ! -s "$work/out" ] && [ ! -s "$work/err" ] && echo "ok: -q prints nothing" || { echo "FAIL: -q printed"; failures=$((failures + 1)); }
+# Each standard descriptor in each state: status, then what the output holds
+# (the flange's bytes, or nothing) and what stderr says. A descriptor
+# positioned past its start is taken from where it stands.
+printf 'abcdefghijkl' >"$work/at12.wav"; cat "$work/in.wav" >>"$work/at12.wav"
+terminal() { script -qec "$1" /dev/null </dev/null >"$work/tty" 2>&1; }
+while IFS='|' read -r what status made said command; do
+    case $command in terminal*) command -v script >/dev/null || { echo "skip: $what: no script(1) for a terminal"; continue; } ;; esac
+    rm -f "$work/std.wav"
+    (cd "$work" && eval "$command") 2>"$work/err"; check "$what" "$status" $?
+    [ "$made" = - ] || same "$what: output" "$work/$made" "$ref"
+    [ -z "$said" ] || expect_text "$what: said" "$work/err" "$said"
+done <<'TABLE'
+stdin closed|1|-|cannot read input standard input: Bad file descriptor|"$pendrax" flange - std.wav <&-
+stdin positioned past its start|0|std.wav||{ dd bs=12 count=1 of=/dev/null 2>/dev/null; "$pendrax" flange - std.wav; } <at12.wav
+stdin a pipe|0|std.wav||cat in.wav | "$pendrax" flange - std.wav
+stdin a file|0|std.wav||"$pendrax" flange - std.wav <in.wav
+stdin a terminal|0|-||terminal "'$pendrax' flange - std.wav; test \$? = 4"
+stdout closed|3|-|writing standard output failed: Bad file descriptor|"$pendrax" flange in.wav - >&-
+stdout positioned past its start|0|std.wav||{ printf 'abcdefghijkl'; "$pendrax" flange in.wav -; } >pos.wav && tail -c +13 pos.wav >std.wav
+stdout a pipe|0|std.wav||"$pendrax" flange in.wav - | cat >std.wav
+stdout a file|0|std.wav||"$pendrax" flange in.wav - >std.wav
+stdout a terminal|0|-||terminal "'$pendrax' flange in.wav -"
+stderr closed|0|std.wav||"$pendrax" flange in.wav std.wav 2>&-
+TABLE
+
 # A reader that closes early ends the flange quietly with 141.
 sox -n -r 8000 -c 1 -b 16 "$work/long.wav" synth 120 sine 440
 "$pendrax" flange "$work/long.wav" - 2>"$work/err" | head -c 100 >/dev/null; check "closed pipe" 141 "${PIPESTATUS[0]}"

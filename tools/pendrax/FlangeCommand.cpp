@@ -130,7 +130,7 @@ int RunFlange(const Args& args) {
         return kExitOpenFailed;
     }
     std::uint64_t length = wav::kUnknownLength;
-    const bool stream = !source.Stream().Length(length);
+    const bool stream = !source.Length(length);
     unsigned char head[wav::kWalkBytes] = {};
     const io::Transfer got = source.Read(head, sizeof head);
     if (got.error != 0) {

@@ -56,6 +56,18 @@ void Install(void (*handler)(int)) {
 }  // namespace
 
 void PrepareProcess() {
+    // A standard descriptor the process was started without stays unusable
+    // for its purpose (reads or writes fail with EBADF), so that no file
+    // opened later takes its number and is mistaken for it.
+    for (const int standard : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(standard, F_GETFD) < 0 && errno == EBADF) {
+            const int held = ::open("/dev/null", standard == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+            if (held >= 0 && held != standard) {
+                (void)::dup2(held, standard);
+                (void)::close(held);
+            }
+        }
+    }
     (void)::signal(SIGPIPE, SIG_IGN);
     (void)::signal(SIGXFSZ, SIG_IGN);
 }

@@ -63,7 +63,16 @@ io::Transfer FileSource::Read(void* data, std::size_t size) {
     });
 }
 
+FileSource::FileSource(NativeFile file, Ownership ownership) : stream_(file, ownership) {
+    const off_t at = file != kNoFile ? ::lseek(file, 0, SEEK_CUR) : -1;
+    start_ = at > 0 ? static_cast<std::uint64_t>(at) : 0;
+}
+
 io::Transfer FileSource::ReadAt(std::uint64_t offset, void* data, std::size_t size) {
+    if (offset > UINT64_MAX - start_) {
+        return io::Transfer{0, EINVAL};
+    }
+    offset += start_;
     if (!OffsetFits(offset, size)) {
         return io::Transfer{0, EINVAL};
     }
@@ -185,9 +194,11 @@ io::OsError OpenSink(const FileName& name, Existing existing, FileSink& sink) {
 bool SameFile(NativeFile first, NativeFile second) {
     struct stat firstInfo = {};
     struct stat secondInfo = {};
+    // A character device (/dev/null, a terminal) holds nothing a write
+    // could cut short: reading and writing it at once is no conflict.
     return first != kNoFile && second != kNoFile && ::fstat(first, &firstInfo) == 0 &&
            ::fstat(second, &secondInfo) == 0 && firstInfo.st_dev == secondInfo.st_dev &&
-           firstInfo.st_ino == secondInfo.st_ino;
+           firstInfo.st_ino == secondInfo.st_ino && !S_ISCHR(firstInfo.st_mode);
 }
 
 }  // namespace pendrax::platform

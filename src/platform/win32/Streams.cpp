@@ -78,8 +78,19 @@ io::Transfer FileSource::Read(void* data, std::size_t size) {
     return done;
 }
 
+FileSource::FileSource(NativeFile file, Ownership ownership) : stream_(file, ownership) {
+    if (file == kNoFile || !Position(Handle(file), start_)) {
+        start_ = 0;
+    }
+}
+
 io::Transfer FileSource::ReadAt(std::uint64_t offset, void* data, std::size_t size) {
     io::Transfer done;
+    if (offset > UINT64_MAX - start_) {
+        done.error = ERROR_ARITHMETIC_OVERFLOW;
+        return done;
+    }
+    offset += start_;
     const HANDLE file = Handle(stream_.File());
     // A positioned read on a synchronous handle moves the file pointer too:
     // it is put back.
