@@ -1,6 +1,7 @@
 // The record command's pure pieces: what the take tells, and the live line.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,14 @@ TEST(LiveLine, LevelLossAndAFitToTheTerminal) {
     EXPECT_EQ(LiveLine::Fit("recording 'a.wav': 3 s, no signal", 20), "3 s, no signal");
     EXPECT_EQ(LiveLine::Fit("recording 'a.wav': 3 s, no signal", 6), "3 s, ");
     EXPECT_EQ(LiveLine::Fit("recording '\xc3\xa9': 3 s\xc3\xa9", 4), "3 s");
+#ifndef _WIN32
+    // Wide characters take two columns each: four of them fill eight.
+    if (std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr) {
+        const std::string wide = "\xe5\xa3\xb0\xe9\x9f\xb3\xe6\x96\x87\xe4\xbb\xb6";
+        EXPECT_EQ(LiveLine::Fit("recording '" + wide + "': 3 s", 24), "3 s");
+        EXPECT_EQ(LiveLine::Fit(wide, 8), "\xe5\xa3\xb0\xe9\x9f\xb3\xe6\x96\x87");
+    }
+#endif
 }
 
 }  // namespace

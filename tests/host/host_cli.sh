@@ -39,6 +39,9 @@ for form in "" "frobnicate" "help frobnicate" "flange --force=yes a.wav b.wav" "
         { echo "FAIL: '$form' did not give one line on stderr and nothing else"; cat "$work/err"; failures=$((failures + 1)); }
     expect_text "'$form' points to the help" "$work/err" "Try 'pendrax --help'."
 done
+for value in " 3" "3 " "+3" "3.0"; do  # --seconds takes digits alone
+    "$pendrax" record --seconds "$value" a.wav >/dev/null 2>&1; check "--seconds '$value'" 2 $?
+done
 cd - >/dev/null || exit 1
 
 sox -n -r 8000 -c 1 -b 16 "$work/in.wav" synth 3 sine 440 || exit 1

@@ -19,6 +19,22 @@ std::string LevelText(int peak) {
     return text;
 }
 
+namespace {
+
+// The character at `at`, moving past it; a stray byte stands for itself.
+char32_t DecodeUtf8(const std::string& text, std::size_t& at) {
+    const auto byte = [&text](std::size_t index) { return static_cast<unsigned char>(text[index]); };
+    const unsigned char lead = byte(at++);
+    const std::size_t more = lead >= 0xF0U ? 3 : lead >= 0xE0U ? 2 : lead >= 0xC0U ? 1 : 0;
+    char32_t character = more == 0 ? lead : lead & (0x3FU >> more);
+    for (std::size_t i = 0; i < more && at < text.size() && (byte(at) & 0xC0U) == 0x80U; ++i) {
+        character = (character << 6) | (byte(at++) & 0x3FU);
+    }
+    return character;
+}
+
+}  // namespace
+
 LiveLine::LiveLine(std::string name, long seconds)
     : name_(std::move(name)), seconds_(seconds), live_(StderrIsTerminal() && !Quiet()) {}
 
@@ -43,9 +59,11 @@ std::string LiveLine::Fit(const std::string& text, std::size_t columns) {
         return text;
     }
     const auto width = [](const std::string& line) {
-        return static_cast<std::size_t>(std::count_if(line.begin(), line.end(), [](char c) {
-            return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
-        }));
+        std::size_t columns = 0;
+        for (std::size_t at = 0; at < line.size();) {
+            columns += CharacterColumns(DecodeUtf8(line, at));
+        }
+        return columns;
     };
     std::string line = text;
     const std::size_t colon = line.find(": ");

@@ -48,6 +48,9 @@ void WriteText(std::FILE* stream, const std::string& text);
 // it is not one or does not say).
 bool StderrIsTerminal();
 std::size_t StderrColumns();
+// The columns a terminal gives one character: 0 (a combining mark), 1, or
+// 2 (a wide East Asian one); 1 for what the system cannot say.
+std::size_t CharacterColumns(char32_t character);
 
 // The name the system opens an argument by.
 FileName NameOf(const Arg& arg);

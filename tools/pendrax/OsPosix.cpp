@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "Os.h"
 
@@ -56,6 +58,8 @@ void Install(void (*handler)(int)) {
 }  // namespace
 
 void PrepareProcess() {
+    // The user's character set, for the widths of the characters in names.
+    (void)std::setlocale(LC_CTYPE, "");
     // A standard descriptor the process was started without stays unusable
     // for its purpose (reads or writes fail with EBADF), so that no file
     // opened later takes its number and is mistaken for it.
@@ -86,6 +90,11 @@ void EndFlangeOnSignal(const FileName& temporary, const FileName& created,
     files = {temporary, created, message};
     flangeFiles = &files;
     Install(EndFlange);
+}
+
+std::size_t CharacterColumns(char32_t character) {
+    const int columns = ::wcwidth(static_cast<wchar_t>(character));
+    return columns < 0 ? 1 : static_cast<std::size_t>(columns);
 }
 
 FileName NameOf(const Arg& arg) { return arg.text; }

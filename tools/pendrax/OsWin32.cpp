@@ -118,4 +118,7 @@ std::size_t StderrColumns() {
     return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
 }
 
+// The console keeps no width table a program can ask: one column each.
+std::size_t CharacterColumns(char32_t) { return 1; }
+
 }  // namespace pendrax_host

@@ -29,12 +29,16 @@ constexpr double kQuietSeconds = 3.0;
 // How often the host looks when the recorder has no news.
 constexpr int kLookMilliseconds = 250;
 
+// Digits alone: no sign, no spaces on either side.
 bool ParseSeconds(const std::string& text, long& seconds) {
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || text.empty() || *end != '\0' || value < 1 ||
-        value > static_cast<long>(recorder::kRecordingMaxBlocks)) {
+    long value = 0;
+    for (const char digit : text) {
+        if (digit < '0' || digit > '9' || value > static_cast<long>(recorder::kRecordingMaxBlocks)) {
+            return false;
+        }
+        value = value * 10 + (digit - '0');
+    }
+    if (text.empty() || value < 1 || value > static_cast<long>(recorder::kRecordingMaxBlocks)) {
         return false;
     }
     seconds = value;
