@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <iterator>
 #include <vector>
 
 #include "Check.h"
 #include "Cli.h"
+#include "Quote.h"
 
 namespace pendrax_host {
 namespace {
@@ -15,6 +17,33 @@ Arg Named(const char* text) {
     Arg arg;
     arg.text = text;
     return arg;
+}
+
+TEST(QuoteName, PlainNamesAsTheyAreControlsAndBadBytesEscaped) {
+    const struct {
+        std::string name;
+        const char* always;
+        const char* whenNeeded;
+    } cases[] = {
+        {"a.wav", "'a.wav'", "a.wav"},
+        {"my song.wav", "'my song.wav'", "my song.wav"},
+        {"it's", "'it'\\''s'", "it's"},
+        {"caf\xc3\xa9 \xe5\xa3\xb0", "'caf\xc3\xa9 \xe5\xa3\xb0'", "caf\xc3\xa9 \xe5\xa3\xb0"},
+        {"a\nb", "'a'$'\\n''b'", "'a'$'\\n''b'"},
+        {"\x1b[2Jx", "$'\\033''[2Jx'", "$'\\033''[2Jx'"},
+        {"x\t\r", "'x'$'\\t\\r'", "'x'$'\\t\\r'"},
+        {"bad\xff", "'bad'$'\\377'", "'bad'$'\\377'"},
+        {"\xc0\xaf", "$'\\300\\257'", "$'\\300\\257'"},          // overlong
+        {"\xed\xa0\x80", "$'\\355\\240\\200'", "$'\\355\\240\\200'"},  // a surrogate
+        {"\xc2\x9b", "$'\\302\\233'", "$'\\302\\233'"},          // C1 control
+        {"\xe5\xa3", "$'\\345\\243'", "$'\\345\\243'"},          // cut short
+        {std::string("n\0", 2), "'n'$'\\000'", "'n'$'\\000'"},
+        {"", "''", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(QuoteName(c.name), c.always) << c.always;
+        EXPECT_EQ(QuoteName(c.name, Quotes::kWhenNeeded), c.whenNeeded) << c.always;
+    }
 }
 
 TEST(SoxCommand, QuotedForEachShellAndSafeForADash) {

@@ -166,6 +166,9 @@ stdout a terminal|0|-||terminal "'$pendrax' flange in.wav -"
 stderr closed|0|std.wav||"$pendrax" flange in.wav std.wav 2>&-
 TABLE
 
+# A name cannot forge a line: its newline is shown escaped.
+"$pendrax" flange $'no.wav\npendrax: wrote x.wav (1.0 s)' "$work/x.wav" 2>"$work/err"; check "a name with a newline" 1 $?
+[ "$(wc -l <"$work/err")" = 1 ] && expect_text "the newline escaped" "$work/err" "input 'no.wav'\$'\\n''pendrax: wrote"
 # A reader that closes early ends the flange quietly with 141.
 sox -n -r 8000 -c 1 -b 16 "$work/long.wav" synth 120 sine 440
 "$pendrax" flange "$work/long.wav" - 2>"$work/err" | head -c 100 >/dev/null; check "closed pipe" 141 "${PIPESTATUS[0]}"

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "Os.h"
+#include "Quote.h"
 #include "WavHeader.h"
 
 namespace pendrax_host {
@@ -169,11 +170,7 @@ std::string ForShell(const std::string& text, Shell shell) {
         // specials included; a Windows name never holds a double quote.
         return "\"" + text + "\"";
     }
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
+    return QuoteName(text);
 }
 
 std::string SoxCommand(const Arg& input, bool stream, const std::string& soxType, Shell shell) {

@@ -8,6 +8,7 @@
 #include "Os.h"
 #include "PendraxVersion.h"
 #include "PendraxWAVFlanger.h"
+#include "Quote.h"
 
 namespace pendrax_host {
 
@@ -51,8 +52,8 @@ bool OptionScanner::NextLong(const std::string& text) {
         }
     }
     if (candidates.size() != 1) {
-        problem_ = candidates.empty() ? "unknown option '" + name + "'"
-                                      : "option '" + name + "' is ambiguous; possibilities:";
+        problem_ = candidates.empty() ? "unknown option " + QuoteName(name)
+                                      : "option " + QuoteName(name) + " is ambiguous; possibilities:";
         for (const OptionSpec* candidate : candidates) {
             problem_ += std::string(" '") + candidate->name + "'";
         }
@@ -81,8 +82,8 @@ bool OptionScanner::NextShort(const std::string& text) {
                      [letter](const OptionSpec& option) { return option.letter == letter; });
     spec_ = found != specs_.end() ? &*found : nullptr;
     if (spec_ == nullptr) {
-        problem_ = std::string("unknown option '-") + letter + "'" +
-                   (text.size() > 2 ? " in '" + text + "'" : std::string());
+        problem_ = "unknown option " + QuoteName(std::string("-") + letter) +
+                   (text.size() > 2 ? " in " + QuoteName(text) : std::string());
         cluster_ = 0;
         return true;
     }
@@ -133,11 +134,11 @@ void CannotInput(const char* verb, const Arg& input, const std::string& reason) 
 }
 
 std::string InputName(const Arg& arg) {
-    return IsStream(arg) ? "standard input" : "'" + arg.text + "'";
+    return IsStream(arg) ? "standard input" : QuoteName(arg.text);
 }
 
 std::string OutputName(const Arg& arg) {
-    return IsStream(arg) ? "standard output" : "'" + arg.text + "'";
+    return IsStream(arg) ? "standard output" : QuoteName(arg.text);
 }
 
 namespace {

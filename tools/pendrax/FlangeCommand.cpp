@@ -13,6 +13,7 @@
 #include "Flange.h"
 #include "Os.h"
 #include "Output.h"
+#include "Quote.h"
 #include "WavHeader.h"
 
 namespace pendrax_host {
@@ -111,7 +112,7 @@ int RunFlange(const Args& args) {
         } else if (scan.Is("--quiet")) {
             SetQuiet(true);
         } else if (operands == 2) {
-            return UsageError("flange: extra argument '" + scan.Operand().text + "'");
+            return UsageError("flange: extra argument " + QuoteName(scan.Operand().text));
         } else {
             paths[operands++] = &scan.Operand();
         }
@@ -214,7 +215,8 @@ int RunFlange(const Args& args) {
         const std::uint32_t byteRate =
             made.format.byteRate != 0 ? made.format.byteRate : wav::kSampleRate * 2;
         Say("pendrax: wrote %s (%s s)\n",
-            IsStream(output) ? "standard output" : output.text.c_str(),
+            IsStream(output) ? "standard output"
+                             : QuoteName(output.text, Quotes::kWhenNeeded).c_str(),
             Seconds(static_cast<double>(wav::ReadableBytes(made, written)) / byteRate).c_str());
     }
     return kExitSuccess;

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "Quote.h"
+
 namespace pendrax_host {
 namespace io = pendrax::io;
 namespace platform = pendrax::platform;
@@ -67,8 +69,8 @@ bool Output::Commit() {
     const platform::ReplaceStatus committed = replacement_.Commit();
     commitFailed_ = committed.Failed();
     if (committed.step == platform::ReplaceStep::kRename) {
-        Say("pendrax: cannot put the new %s in place: %s; it is in '%s'\n", name_.c_str(),
-            ErrorText(committed.error).c_str(), Utf8Name(Temporary()).c_str());
+        Say("pendrax: cannot put the new %s in place: %s; it is in %s\n", name_.c_str(),
+            ErrorText(committed.error).c_str(), QuoteName(Utf8Name(Temporary())).c_str());
     } else if (committed.Failed()) {
         Say("pendrax: writing %s failed: %s; it was left as it was\n", name_.c_str(),
             ErrorText(committed.error).c_str());

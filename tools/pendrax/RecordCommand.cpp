@@ -13,6 +13,7 @@
 #include "LiveLine.h"
 #include "Os.h"
 #include "Output.h"
+#include "Quote.h"
 #include "Recorder.h"
 #include "Take.h"
 #include "WavHeader.h"
@@ -141,7 +142,7 @@ int RunRecord(const Args& args) {
             }
             device = scan.Value();
         } else if (output != nullptr) {
-            return UsageError("record: extra argument '" + scan.Operand().text + "'");
+            return UsageError("record: extra argument " + QuoteName(scan.Operand().text));
         } else {
             output = &scan.Operand();
         }
@@ -259,7 +260,7 @@ int RunRecord(const Args& args) {
     if (stopped.timedOut) {
         // The writer still holds OUT's sink: the process ends around it.
         if (target.Replacing() && !target.Keeping()) {
-            problem += "; the recording is in '" + Utf8Name(target.Temporary()) + "'";
+            problem += "; the recording is in " + QuoteName(Utf8Name(target.Temporary()));
         }
         Say("pendrax: %s\n", problem.c_str());
         StopDone();
@@ -276,7 +277,9 @@ int RunRecord(const Args& args) {
     }
     if (!Quiet()) {
         Say("pendrax: wrote %s (%lu.0 s%s)\n",
-            IsStream(*output) ? "standard output" : output->text.c_str(), blocks,
+            IsStream(*output) ? "standard output"
+                              : QuoteName(output->text, Quotes::kWhenNeeded).c_str(),
+            blocks,
             lost.empty() ? "" : ("; " + lost + ", silence in its place").c_str());
     } else if (!lost.empty()) {
         Say("pendrax: warning: %s: %s, silence in its place\n", name.c_str(), lost.c_str());

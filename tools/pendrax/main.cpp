@@ -8,6 +8,7 @@
 #include "Cli.h"
 #include "FlangeCommand.h"
 #include "Os.h"
+#include "Quote.h"
 #include "RecordCommand.h"
 
 namespace pendrax_host {
@@ -41,7 +42,7 @@ int Dispatch(const Args& args) {
                 return UsageError("help takes at most one command");
             }
             const std::string topic = rest.empty() ? std::string() : rest[0].text;
-            return PrintHelp(topic) ? kExitSuccess : UsageError("no command '" + topic + "'");
+            return PrintHelp(topic) ? kExitSuccess : UsageError("no command " + QuoteName(topic));
         }
         if (command == "flange") {
             return RunFlange(rest);
@@ -49,7 +50,7 @@ int Dispatch(const Args& args) {
         if (command == "record") {
             return RunRecord(rest);
         }
-        return UsageError("unknown command '" + command + "'");
+        return UsageError("unknown command " + QuoteName(command));
     }
     PrintUsage();
     return kExitUsage;
