@@ -14,8 +14,9 @@ void PutLittle16(unsigned char* out, std::uint16_t value) {
 
 void SetTag(char (&tag)[4], const char* text) { std::memcpy(tag, text, 4); }
 
-// The most data bytes whose RIFF size still fits 32 bits.
-constexpr std::uint64_t kMostDataBytes = kStreamedSize - kRiffOverhead;
+// The most data bytes, in whole 16-bit samples, whose RIFF size still fits
+// 32 bits.
+constexpr std::uint64_t kMostDataBytes = (kStreamedSize - kRiffOverhead) & ~std::uint64_t{1};
 
 std::uint32_t Clamped(std::uint64_t dataBytes) {
     return static_cast<std::uint32_t>(dataBytes < kMostDataBytes ? dataBytes : kMostDataBytes);

@@ -56,8 +56,8 @@ void Finalise(WavHeader& header, std::uint32_t blockCount);
 // with no gaps, whatever the host's byte order or structure layout.
 void SerialiseWavHeader(const WavHeader& header, unsigned char (&bytes)[kWavHeaderBytes]);
 
-// The stored header for `dataBytes` of samples, clamped to the most the
-// 32-bit sizes hold.
+// The stored header for `dataBytes` of samples, clamped to the most whole
+// samples the 32-bit sizes hold.
 void CanonicalHeader(std::uint64_t dataBytes, unsigned char (&bytes)[kWavHeaderBytes]);
 
 // The stored header of a stream: both sizes kStreamedSize.

@@ -218,6 +218,7 @@ make("zero.wav", 0, 0); make("ph.wav", 0xFFFFFFFF, 0xFFFFFFFF); make("ph7.wav", 
 make("cut.wav", len(d) - 8, len(d) - 44, d[44:10044])
 make("tail.wav", len(d) + 18, len(d) - 44, tail=b"LIST" + struct.pack("<I", 10) + b"INFOabcdef")
 make("id3.wav", len(d) - 8, len(d) - 44, tail=b"ID3\x03" + bytes(20))
+make("odd.wav", 36 + 1025, 1025, d[44:44 + 1025])
 open(sys.argv[1] + "/huge-list.wav", "wb").write(b"RIFF" + struct.pack("<I", 76) + b"WAVE" + d[12:36] + b"LIST" + struct.pack("<I", 0xFFFFFFF8) + bytes(40))
 PY
 timeout 10 "$pendrax" flange "$work/huge-list.wav" "$work/o.wav" 2>/dev/null; check "a chunk that claims 4 GB" 4 $?
@@ -229,6 +230,12 @@ for case in "zero:a data size of 0" "ph:placeholder size (0xFFFFFFFF)" "ph7:plac
     "$pendrax" flange - "$work/$name-s.wav" <"$work/$name.wav" >/dev/null 2>&1; same "$name: mended from a stream" "$work/$name-s.wav" "$ref"
     "$pendrax" flange - - <"$work/$name.wav" 2>/dev/null | sox -t wav - -n stat 2>"$work/stat"
     expect_text "$name: sox reads the stream's samples" "$work/stat" "Samples read:             24000"
+done
+# An odd data size: the output's header gives what the output holds.
+for form in '"$work/odd.wav" "$work/odd-o.wav"' '- "$work/odd-o.wav" <"$work/odd.wav"' '- - <"$work/odd.wav" >"$work/odd-o.wav"'; do
+    eval "\"\$pendrax\" flange $form" 2>/dev/null
+    data=$(od -An -tu4 -j40 -N4 "$work/odd-o.wav" | tr -d ' '); held=$(($(wc -c <"$work/odd-o.wav") - 44))
+    [ "$data" = 1024 ] && [ "$held" = 1024 ] && echo "ok: odd size, $form" || { echo "FAIL: odd size, $form: header $data, holds $held"; failures=$((failures + 1)); }
 done
 "$pendrax" flange "$work/cut.wav" "$work/cut-o.wav" >/dev/null 2>"$work/err"
 expect_text "cut short: named" "$work/err" "gives 48000 bytes of samples, but the file holds 10000"

@@ -57,8 +57,10 @@ TEST(WavHeader, StreamedAndMendedSizes) {
     EXPECT_EQ(Bytes(bytes + 4, bytes + 8), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
     pendrax::wav::SetSizes(bytes, 16000);
     EXPECT_EQ(Bytes(bytes, bytes + 44), pendrax_test::CanonicalHeader(16000));
-    pendrax::wav::CanonicalHeader(std::uint64_t{1} << 40, bytes);  // clamped to what 32 bits hold
-    EXPECT_EQ(Bytes(bytes + 4, bytes + 8), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+    // Clamped to the most whole samples 32 bits hold.
+    pendrax::wav::CanonicalHeader(std::uint64_t{1} << 40, bytes);
+    EXPECT_EQ(Bytes(bytes + 4, bytes + 8), (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(Bytes(bytes + 40, bytes + 44), (Bytes{0xDA, 0xFF, 0xFF, 0xFF}));
 }
 
 // The walk: the canonical header, what the flanger would misread, and

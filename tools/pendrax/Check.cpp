@@ -255,12 +255,16 @@ int CheckInput(const Arg& input, bool stream, unsigned char* head, std::size_t c
         // zero size as empty, so it goes out as a stream's own.
         if (in.sizes.realSize) {
             in.limit = wav::kWavHeaderBytes + std::uint64_t{in.walk.dataSize};
+            // The flanger keeps whole samples: an odd last byte is not output.
+            if ((in.walk.dataSize & 1U) != 0) {
+                MendSizes(head, in.walk.dataSize & ~std::uint64_t{1});
+            }
         }
         if (in.walk.dataSize == 0) {
             wav::PutLittle32(head + wav::kRiffSizeAt, wav::kStreamedSize);
             wav::PutLittle32(head + wav::kDataSizeAt, wav::kStreamedSize);
         }
-    } else if (in.mended) {
+    } else if (in.mended || (in.sizes.held & 1U) != 0) {
         MendSizes(head, in.sizes.held & ~std::uint64_t{1});
     }
     return kExitSuccess;
