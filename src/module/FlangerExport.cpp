@@ -39,12 +39,13 @@ int FlangeFile(BlockKernel kernel, const PendraxWideChar* inputPath,
         return Report(kReadFailed, PENDRAX_FLANGER_IO_FAILED);
     }
     // Opened without truncating and cut only once known not to be the input
-    // (however named), so the input is never cut short. Devices and pipes
-    // have no length to cut.
+    // (however named) nor another writer's (a recording, the host's flange),
+    // so neither is cut short. Devices and pipes have no length to cut.
     platform::FileSink output;
     if (platform::OpenSink(outputName, platform::Existing::kKeep, output) != 0 ||
         platform::SameFile(output.Stream().File(), input.Stream().File()) ||
-        (output.Seekable() && output.Truncate(0) != 0)) {
+        (output.Seekable() &&
+         (platform::LockForWriting(output.Stream().File()) != 0 || output.Truncate(0) != 0))) {
         return Report(kOpenOutputFailed, PENDRAX_FLANGER_OPEN_FAILED);
     }
 

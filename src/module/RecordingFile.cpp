@@ -9,8 +9,10 @@ namespace pendrax::module {
 int OpenRecordingFile(const PendraxWideChar* path, std::shared_ptr<io::Sink>& sink) {
     try {
         auto file = std::make_shared<platform::FileSink>();
-        if (platform::OpenSink(platform::NativeName(path), platform::Existing::kTruncate, *file) !=
-            0) {
+        // Cut only once no other writer holds it.
+        if (platform::OpenSink(platform::NativeName(path), platform::Existing::kKeep, *file) != 0 ||
+            (file->Seekable() &&
+             (platform::LockForWriting(file->Stream().File()) != 0 || file->Truncate(0) != 0))) {
             return PENDRAX_RECORDER_FILE_FAILED;
         }
         sink = std::move(file);

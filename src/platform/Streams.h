@@ -111,4 +111,10 @@ io::OsError OpenSink(const FileName& name, Existing existing, FileSink& sink);
 // cannot cut short.
 bool SameFile(NativeFile first, NativeFile second);
 
+// Takes, without waiting, the lock every writer here takes on a file before
+// changing it (the host's replacements, its recordings, the exports): 0, or
+// the system's error (EWOULDBLOCK while another holds it). On Windows the
+// files' sharing modes keep writers apart instead, so 0.
+io::OsError LockForWriting(NativeFile file);
+
 }  // namespace pendrax::platform

@@ -357,6 +357,7 @@ TEST_F(WAVFlangerFiles, ReplacementKeepsLinksModesAndTheOldFileUntilCommit) {
     using pendrax::platform::ReplaceStep;
     const Bytes old = {1, 2, 3};
     const Bytes fresh = {4, 5, 6, 7};
+    pendrax_test::WriteBytes(in, pendrax_test::MakeWav(pendrax_test::RandomSamples(3000, 5)));
     const std::string longName = dir.File(std::string(250, 'n'));
     const std::string link = dir.File("link.wav");
     pendrax_test::WriteBytes(out, old);
@@ -368,6 +369,8 @@ TEST_F(WAVFlangerFiles, ReplacementKeepsLinksModesAndTheOldFileUntilCommit) {
             ASSERT_FALSE(replacement.Begin(target).Failed()) << target;
             Replacement second;
             EXPECT_EQ(second.Begin(target).step, ReplaceStep::kLockTarget);
+            // The exports keep the same lock: the file is left alone.
+            EXPECT_EQ(Flange(in, target).result, 1) << target;
             replacement.Sink().Write(fresh.data(), fresh.size());
             EXPECT_TRUE(pendrax_test::ReadBytes(target) == old || target == longName);
             if (commit) {
@@ -381,8 +384,8 @@ TEST_F(WAVFlangerFiles, ReplacementKeepsLinksModesAndTheOldFileUntilCommit) {
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     ASSERT_EQ(::stat(out.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
-    // Nothing is left beside them: the target, the link, the long name.
-    EXPECT_EQ(pendrax_test::RunCommand("test $(ls -A " + dir.path() + " | wc -l) = 3"), 0);
+    // Nothing is left beside them: the target, the link, the long name, the input.
+    EXPECT_EQ(pendrax_test::RunCommand("test $(ls -A " + dir.path() + " | wc -l) = 4"), 0);
     pendrax::platform::FileSource input;
     ASSERT_EQ(pendrax::platform::OpenSource(out, input), 0u);
     Replacement overInput;

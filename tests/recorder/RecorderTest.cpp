@@ -1,5 +1,7 @@
 // The recorder against the hand-driven fake capture layer.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -158,6 +160,15 @@ TEST_F(Recorder, AFileThatCannotBeCreatedOpensNothing) {
         EXPECT_EQ(SoundRecorderStop(), 0);
     }
     EXPECT_EQ(SoundRecorderStart(nullptr), PENDRAX_RECORDER_FILE_FAILED);
+    // A file another writer holds locked (a host recording or flanging it)
+    // is left as it is.
+    const Bytes held = {1, 2, 3};
+    pendrax_test::WriteBytes(dir.File("held.wav"), held);
+    const int holder = ::open(dir.File("held.wav").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    EXPECT_EQ(SoundRecorderStart(Wide(dir.File("held.wav")).c_str()), PENDRAX_RECORDER_FILE_FAILED);
+    EXPECT_EQ(ReadBytes(dir.File("held.wav")), held);
+    (void)::close(holder);
     EXPECT_FALSE(fake_wave_in::DeviceOpen());
     // Nothing is left half started: the next recording goes ahead.
     EXPECT_EQ(Start(), PENDRAX_SUCCESS);

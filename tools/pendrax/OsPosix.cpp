@@ -1,7 +1,6 @@
 // The system on POSIX: signals, names and reasons, the terminal.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -112,7 +111,7 @@ bool Exists(const FileName& name, bool orLink) {
 
 NativeFile LockedCopy(NativeFile file) {
     const int copy = ::fcntl(file, F_DUPFD_CLOEXEC, 0);
-    if (copy >= 0 && ::flock(copy, LOCK_EX | LOCK_NB) != 0) {
+    if (copy >= 0 && pendrax::platform::LockForWriting(copy) != 0) {
         (void)::close(copy);
         return pendrax::platform::kNoFile;
     }

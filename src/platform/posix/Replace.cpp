@@ -2,7 +2,6 @@
 #include "ReplaceSystem.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,10 +139,9 @@ ReplaceStatus Replacement::Begin(const FileName& target) {
             Abandon();
             return {ReplaceStep::kOpenTarget, static_cast<io::OsError>(error)};
         }
-        if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
-            const int error = errno;
+        if (const io::OsError error = LockForWriting(file); error != 0) {
             Abandon();
-            return {ReplaceStep::kLockTarget, static_cast<io::OsError>(error)};
+            return {ReplaceStep::kLockTarget, error};
         }
         // A replacement committed between the open and the lock put another
         // file under the name: that one is the target now.

@@ -1,6 +1,7 @@
 #include "Streams.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -189,6 +190,10 @@ io::OsError OpenSink(const FileName& name, Existing existing, FileSink& sink) {
     }
     sink = FileSink(file, Ownership::kOwned);
     return 0;
+}
+
+io::OsError LockForWriting(NativeFile file) {
+    return ::flock(file, LOCK_EX | LOCK_NB) == 0 ? 0 : static_cast<io::OsError>(errno);
 }
 
 bool SameFile(NativeFile first, NativeFile second) {
