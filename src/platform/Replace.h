@@ -16,7 +16,8 @@ enum class ReplaceStep {
     kLockTarget,       // another replacement of the same file is under way
     kCreateTemporary,  // the temporary file beside it (the folder's fault)
     kFinishTemporary,  // closing it: a write the system had delayed failed
-    kRename,           // putting it in the target's place
+    kRename,           // putting it in the target's place; at Begin, a folder
+                       // whose sticky bit lets only the owners replace it
 };
 
 struct ReplaceStatus {
@@ -43,6 +44,10 @@ public:
     // exists but is not a regular file (a device, a pipe, a folder) fails
     // at kOpenTarget: write to it directly instead.
     ReplaceStatus Begin(const FileName& target);
+
+    // How many names the target has: a replacement gives only this one the
+    // new version, the others keeping the old.
+    std::uint32_t TargetLinks() const { return LinkCount(target_.File()); }
 
     // Where the new version goes. Seekable.
     FileSink& Sink() { return sink_; }

@@ -111,6 +111,9 @@ io::OsError OpenSink(const FileName& name, Existing existing, FileSink& sink);
 // cannot cut short.
 bool SameFile(NativeFile first, NativeFile second);
 
+// How many names (hard links) an open file has; 1 when the system cannot say.
+std::uint32_t LinkCount(NativeFile file);
+
 // Takes, without waiting, the lock every writer here takes on a file before
 // changing it (the host's replacements, its recordings, the exports): 0, or
 // the system's error (EWOULDBLOCK while another holds it). On Windows the

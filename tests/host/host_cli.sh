@@ -208,6 +208,22 @@ cmp -s "$work/target.wav" "$work/in.wav" && [ -L "$work/link.wav" ] || { echo "F
 "$pendrax" flange "$work/in.wav" "$work/link.wav" 2>/dev/null
 [ -L "$work/link.wav" ] && same "a flange into a link" "$work/target.wav" "$ref"
 
+# OUT with other hard links is refused (a replacement would split them);
+# --force replaces that name alone.
+cp "$work/in.wav" "$work/linked.wav"; ln "$work/linked.wav" "$work/other.wav"
+expect_failure "OUT with another link" 1 "has 1 other hard link" "$work/in.wav" "$work/linked.wav"
+cmp -s "$work/linked.wav" "$work/in.wav" || { echo "FAIL: a linked OUT was changed"; failures=$((failures + 1)); }
+"$pendrax" flange --force "$work/in.wav" "$work/linked.wav" 2>/dev/null; same "--force over a link" "$work/linked.wav" "$ref"
+# Another user's 0666 file in a sticky folder cannot be replaced: said at once, nothing made.
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+    chmod 0711 "$work"; mkdir -m 1777 "$work/sticky"; cp "$work/in.wav" "$work/sticky/theirs.wav"; chmod 0666 "$work/sticky/theirs.wav"
+    setpriv --reuid=65534 --regid=65534 --clear-groups "$pendrax" flange "$work/in.wav" "$work/sticky/theirs.wav" 2>"$work/err"
+    check "a sticky folder" 1 $?; expect_text "a sticky folder: said" "$work/err" "its folder is sticky"
+    cmp -s "$work/sticky/theirs.wav" "$work/in.wav" && [ "$(ls -A "$work/sticky")" = theirs.wav ] ||
+        { echo "FAIL: a sticky folder: $(ls -A "$work/sticky")"; failures=$((failures + 1)); }
+else
+    echo "skip: a sticky folder: needs root and setpriv to act as another user"
+fi
 # Wrong sizes are named and mended; what follows the data is refused.
 python3 - "$work" <<'PY'
 import struct, sys

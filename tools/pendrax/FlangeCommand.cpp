@@ -157,6 +157,7 @@ int RunFlange(const Args& args) {
 
     Output out;
     out.endOnStop = true;
+    out.allowLinks = force;
     if (out.Open(output) != Output::Opened::kOpened) {
         return kExitOpenFailed;
     }

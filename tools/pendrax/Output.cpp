@@ -18,8 +18,24 @@ Output::Opened Output::Open(const Arg& output) {
     created_ = !Exists(name, true);
     const platform::ReplaceStatus begun = replacement_.Begin(name);
     replacing_ = !begun.Failed();
+    const std::uint32_t others = replacing_ ? replacement_.TargetLinks() - 1 : 0;
+    if (others > 0 && !allowLinks) {
+        // A new version under one name would split the file from its others.
+        replacement_.Abandon();
+        replacing_ = false;
+        Say("pendrax: %s has %u other hard link%s, which would keep the old content; "
+            "it was left as it was (--force replaces this name alone)\n",
+            name_.c_str(), others, others == 1 ? "" : "s");
+        return Opened::kFailed;
+    }
     if (replacing_) {
         return Opened::kOpened;
+    }
+    if (begun.step == platform::ReplaceStep::kRename) {
+        Say("pendrax: cannot replace %s: its folder is sticky and the file is another user's; "
+            "it was left as it was\n",
+            name_.c_str());
+        return Opened::kFailed;
     }
     if (begun.step == platform::ReplaceStep::kLockTarget) {
         Say("pendrax: cannot write %s: another pendrax is writing it\n", name_.c_str());

@@ -43,6 +43,8 @@ public:
 
     // Writes fail once a stop is asked for: how Windows ends a flange.
     bool endOnStop = false;
+    // Replaces a file with other hard links too (they keep the old content).
+    bool allowLinks = false;
 
 private:
     const pendrax::platform::FileSink& Current() const;

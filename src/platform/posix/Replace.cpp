@@ -156,6 +156,15 @@ ReplaceStatus Replacement::Begin(const FileName& target) {
         }
         Abandon();
     }
+    // In a sticky folder only the file's or the folder's owner may rename
+    // over it: found now, before any work, and nothing is made.
+    struct stat folder = {};
+    const uid_t self = ::geteuid();
+    if (!createdTarget_ && self != 0 && ::stat(FolderOf(name).c_str(), &folder) == 0 &&
+        (folder.st_mode & S_ISVTX) != 0 && info.st_uid != self && folder.st_uid != self) {
+        Abandon();
+        return {ReplaceStep::kRename, EPERM};
+    }
     const int temporary = CreateTemporary(FolderOf(name), temporaryName_);
     if (temporary < 0) {
         const int error = errno;

@@ -192,6 +192,12 @@ io::OsError OpenSink(const FileName& name, Existing existing, FileSink& sink) {
     return 0;
 }
 
+std::uint32_t LinkCount(NativeFile file) {
+    struct stat info = {};
+    return ::fstat(file, &info) == 0 && info.st_nlink > 1 ? static_cast<std::uint32_t>(info.st_nlink)
+                                                           : 1;
+}
+
 io::OsError LockForWriting(NativeFile file) {
     return ::flock(file, LOCK_EX | LOCK_NB) == 0 ? 0 : static_cast<io::OsError>(errno);
 }

@@ -246,6 +246,13 @@ io::OsError OpenSink(const FileName& name, Existing existing, FileSink& sink) {
     return 0;
 }
 
+std::uint32_t LinkCount(NativeFile file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(Handle(file), &info) && info.nNumberOfLinks > 1
+               ? info.nNumberOfLinks
+               : 1;
+}
+
 io::OsError LockForWriting(NativeFile) { return 0; }
 
 bool SameFile(NativeFile first, NativeFile second) {
