@@ -10,8 +10,8 @@ ReplaceStatus Replacement::Commit() {
     if (!active_) {
         return {ReplaceStep::kOpenTarget, replace_system::NothingBegun()};
     }
-    if (const io::OsError error = replace_system::NameTemporary(sink_.Stream().File(),
-                                                                targetName_, temporaryName_);
+    if (const io::OsError error =
+            replace_system::NameTemporary(sink_.Stream().File(), targetName_, temporaryName_);
         error != 0) {
         Abandon();
         return {ReplaceStep::kFinishTemporary, error};

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "Check.h"
@@ -33,10 +33,10 @@ TEST(QuoteName, PlainNamesAsTheyAreControlsAndBadBytesEscaped) {
         {"\x1b[2Jx", "$'\\033''[2Jx'", "$'\\033''[2Jx'"},
         {"x\t\r", "'x'$'\\t\\r'", "'x'$'\\t\\r'"},
         {"bad\xff", "'bad'$'\\377'", "'bad'$'\\377'"},
-        {"\xc0\xaf", "$'\\300\\257'", "$'\\300\\257'"},          // overlong
+        {"\xc0\xaf", "$'\\300\\257'", "$'\\300\\257'"},                // overlong
         {"\xed\xa0\x80", "$'\\355\\240\\200'", "$'\\355\\240\\200'"},  // a surrogate
-        {"\xc2\x9b", "$'\\302\\233'", "$'\\302\\233'"},          // C1 control
-        {"\xe5\xa3", "$'\\345\\243'", "$'\\345\\243'"},          // cut short
+        {"\xc2\x9b", "$'\\302\\233'", "$'\\302\\233'"},                // C1 control
+        {"\xe5\xa3", "$'\\345\\243'", "$'\\345\\243'"},                // cut short
         {std::string("n\0", 2), "'n'$'\\000'", "'n'$'\\000'"},
         {"", "''", ""},
     };

@@ -52,8 +52,9 @@ bool OptionScanner::NextLong(const std::string& text) {
         }
     }
     if (candidates.size() != 1) {
-        problem_ = candidates.empty() ? "unknown option " + QuoteName(name)
-                                      : "option " + QuoteName(name) + " is ambiguous; possibilities:";
+        problem_ = candidates.empty()
+                       ? "unknown option " + QuoteName(name)
+                       : "option " + QuoteName(name) + " is ambiguous; possibilities:";
         for (const OptionSpec* candidate : candidates) {
             problem_ += std::string(" '") + candidate->name + "'";
         }

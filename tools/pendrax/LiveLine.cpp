@@ -23,7 +23,9 @@ namespace {
 
 // The character at `at`, moving past it; a stray byte stands for itself.
 char32_t DecodeUtf8(const std::string& text, std::size_t& at) {
-    const auto byte = [&text](std::size_t index) { return static_cast<unsigned char>(text[index]); };
+    const auto byte = [&text](std::size_t index) {
+        return static_cast<unsigned char>(text[index]);
+    };
     const unsigned char lead = byte(at++);
     const std::size_t more = lead >= 0xF0U ? 3 : lead >= 0xE0U ? 2 : lead >= 0xC0U ? 1 : 0;
     char32_t character = more == 0 ? lead : lead & (0x3FU >> more);

@@ -34,7 +34,8 @@ constexpr int kLookMilliseconds = 250;
 bool ParseSeconds(const std::string& text, long& seconds) {
     long value = 0;
     for (const char digit : text) {
-        if (digit < '0' || digit > '9' || value > static_cast<long>(recorder::kRecordingMaxBlocks)) {
+        if (digit < '0' || digit > '9' ||
+            value > static_cast<long>(recorder::kRecordingMaxBlocks)) {
             return false;
         }
         value = value * 10 + (digit - '0');
@@ -279,8 +280,7 @@ int RunRecord(const Args& args) {
         Say("pendrax: wrote %s (%lu.0 s%s)\n",
             IsStream(*output) ? "standard output"
                               : QuoteName(output->text, Quotes::kWhenNeeded).c_str(),
-            blocks,
-            lost.empty() ? "" : ("; " + lost + ", silence in its place").c_str());
+            blocks, lost.empty() ? "" : ("; " + lost + ", silence in its place").c_str());
     } else if (!lost.empty()) {
         Say("pendrax: warning: %s: %s, silence in its place\n", name.c_str(), lost.c_str());
     }

@@ -194,8 +194,9 @@ io::OsError OpenSink(const FileName& name, Existing existing, FileSink& sink) {
 
 std::uint32_t LinkCount(NativeFile file) {
     struct stat info = {};
-    return ::fstat(file, &info) == 0 && info.st_nlink > 1 ? static_cast<std::uint32_t>(info.st_nlink)
-                                                           : 1;
+    return ::fstat(file, &info) == 0 && info.st_nlink > 1
+               ? static_cast<std::uint32_t>(info.st_nlink)
+               : 1;
 }
 
 io::OsError LockForWriting(NativeFile file) {
