@@ -7,6 +7,7 @@
 
 #include "Cli.h"
 #include "Os.h"
+#include "Utf8.h"
 
 namespace pendrax_host {
 
@@ -18,24 +19,6 @@ std::string LevelText(int peak) {
     (void)std::snprintf(text, sizeof text, "peak %.1f dBFS", 20.0 * std::log10(peak / 32768.0));
     return text;
 }
-
-namespace {
-
-// The character at `at`, moving past it; a stray byte stands for itself.
-char32_t DecodeUtf8(const std::string& text, std::size_t& at) {
-    const auto byte = [&text](std::size_t index) {
-        return static_cast<unsigned char>(text[index]);
-    };
-    const unsigned char lead = byte(at++);
-    const std::size_t more = lead >= 0xF0U ? 3 : lead >= 0xE0U ? 2 : lead >= 0xC0U ? 1 : 0;
-    char32_t character = more == 0 ? lead : lead & (0x3FU >> more);
-    for (std::size_t i = 0; i < more && at < text.size() && (byte(at) & 0xC0U) == 0x80U; ++i) {
-        character = (character << 6) | (byte(at++) & 0x3FU);
-    }
-    return character;
-}
-
-}  // namespace
 
 LiveLine::LiveLine(std::string name, long seconds)
     : name_(std::move(name)), seconds_(seconds), live_(StderrIsTerminal() && !Quiet()) {}
@@ -63,7 +46,10 @@ std::string LiveLine::Fit(const std::string& text, std::size_t columns) {
     const auto width = [](const std::string& line) {
         std::size_t columns = 0;
         for (std::size_t at = 0; at < line.size();) {
-            columns += CharacterColumns(DecodeUtf8(line, at));
+            char32_t character = 0;
+            const std::size_t length = DecodeUtf8(line, at, character);
+            columns += length == 0 ? 1 : CharacterColumns(character);  // a stray byte: one
+            at += length == 0 ? 1 : length;
         }
         return columns;
     };
