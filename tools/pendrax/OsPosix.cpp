@@ -57,8 +57,9 @@ void Install(void (*handler)(int)) {
 }  // namespace
 
 void PrepareProcess() {
-    // The user's character set, for the widths of the characters in names.
-    (void)std::setlocale(LC_CTYPE, "");
+    // The user's character set, for the widths of the characters in names;
+    // set before any thread starts.
+    (void)std::setlocale(LC_CTYPE, "");  // NOLINT(concurrency-mt-unsafe)
     // A standard descriptor the process was started without stays unusable
     // for its purpose (reads or writes fail with EBADF), so that no file
     // opened later takes its number and is mistaken for it.

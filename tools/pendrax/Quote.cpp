@@ -18,17 +18,10 @@ std::size_t PrintableAt(const std::string& text, std::size_t at) {
 }
 
 void AppendEscape(std::string& out, unsigned char byte) {
-    static const struct {
-        unsigned char byte;
-        char letter;
-    } kNamed[] = {{'\a', 'a'}, {'\b', 'b'}, {'\t', 't'}, {'\n', 'n'},
-                  {'\v', 'v'}, {'\f', 'f'}, {'\r', 'r'}};
     out += '\\';
-    for (const auto& named : kNamed) {
-        if (named.byte == byte) {
-            out += named.letter;
-            return;
-        }
+    if (byte >= '\a' && byte <= '\r') {  // \a \b \t \n \v \f \r, in that order
+        out += "abtnvfr"[byte - '\a'];
+        return;
     }
     out += static_cast<char>('0' + ((byte >> 6) & 7U));
     out += static_cast<char>('0' + ((byte >> 3) & 7U));
