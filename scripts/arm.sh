@@ -19,6 +19,13 @@ need_arm_tools() {
         libasound2-dev:armhf libasound2-dev:arm64
 }
 
+# What dpkg-buildpackage -a needs besides the compilers: the target's
+# pkg-config wrapper, and its libstdc++ for dpkg-shlibdeps.
+need_arm_packaging() {
+    need_arm_tools
+    need pkgconf:armhf pkgconf:arm64 libstdc++6:armhf libstdc++6:arm64
+}
+
 # Says why the ARM suites cannot run here, or nothing when they can.
 arm_cannot_run() {
     local probe=/tmp/pendrax-arm-probe.$$ answer=""
