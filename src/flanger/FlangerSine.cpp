@@ -15,6 +15,7 @@
 #include "FlangerSine.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace pendrax {
 namespace {
@@ -44,7 +45,7 @@ double SweepSine(double phase) {
     }
     const double lo = error - k * kPi3;
     const double sine = hi + (lo - hi * hi * hi / 6.0);
-    return std::fmod(k, 2.0) == 0.0 ? sine : -sine;
+    return (static_cast<std::int64_t>(k) & 1) == 0 ? sine : -sine;
 }
 
 }  // namespace pendrax
