@@ -5,12 +5,14 @@
 // decide the delay; delay-check --decisive compares a build with them. It
 // shares no code with the module: the definition's arithmetic is written
 // out again here.
-#include <quadmath.h>
-
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
+// libquadmath's sine, declared here: its header sits in GCC's own include
+// directory, which other compilers and tools do not search.
+extern "C" __float128 sinq(__float128 x);
 
 int main(int argc, char** argv) {
     const std::int64_t last = argc > 1 ? std::strtoll(argv[1], nullptr, 10) : 2147483647;
