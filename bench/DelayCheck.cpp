@@ -3,11 +3,17 @@
 // (default 0 to 2^31 - 1), taken in blocks of BLOCK samples (default 1024,
 // as the file flanger does). Prints the mismatches (expected: none) and the
 // number of runs checked.
+//
+// `delay-check --decisive [LAST]`: prints "position delay" at each zero of
+// the sine (every multiple of 8000 samples) up to LAST, where the sine's
+// last bits decide, for comparison with delay-oracle; a run that disagrees
+// with FlangerDelay there is reported on standard error and fails.
 #include <chrono>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "FlangerKernel.h"
@@ -19,9 +25,31 @@ std::int64_t Argument(int argc, char** argv, int index, std::int64_t fallback) {
     return argc > index ? std::strtoll(argv[index], nullptr, 10) : fallback;
 }
 
+int Decisive(std::int64_t last) {
+    const float swing = pendrax::kFlangerMaxDelaySeconds * pendrax::kKernelSampleRate;
+    int status = 0;
+    for (std::int64_t n = 0; n <= last; n += pendrax::kFlangerPeriod / 2) {
+        const std::int32_t exact =
+            pendrax::FlangerDelay(n, pendrax::kFlangerRate, pendrax::kFlangerDepth, swing);
+        pendrax::SweepRuns sweep(n, 1);
+        pendrax::DelayRun run{};
+        if (!sweep.Next(run) || run.delay != exact) {
+            std::fprintf(stderr,
+                         "mismatch at %" PRId64 ": delay %" PRId32 ", run says %" PRId32 "\n", n,
+                         exact, run.delay);
+            status = 1;
+        }
+        std::printf("%" PRId64 " %" PRId32 "\n", n, exact);
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--decisive") == 0) {
+        return Decisive(Argument(argc, argv, 2, std::numeric_limits<std::int32_t>::max()));
+    }
     const std::int64_t block = Argument(argc, argv, 1, 1024);
     const std::int64_t first = Argument(argc, argv, 2, 0);
     const std::int64_t last = Argument(argc, argv, 3, std::numeric_limits<std::int32_t>::max());

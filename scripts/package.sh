@@ -1,6 +1,7 @@
 # shellcheck shell=bash
 # The packages for ./run package (sourced by it; uses its ROOT, BUILD_ROOT,
-# JOBS, say, need, need_build_tools, build_windows): the Debian packages
+# JOBS, say, need, need_build_tools, build_windows, need_arm_packaging,
+# ARM_ARCHES): the Debian packages, native and cross-built for ARM,
 # from debian/, and one zip per Windows architecture, all checked before they
 # land in $BUILD_ROOT/packages.
 
@@ -14,6 +15,14 @@ cmd_package() {
     rm -rf "$packages" && mkdir -p "$packages"
     build_debs "$packages"
     check_debs "$packages"
+    # The same packages cross-built for ARM (the autopkgtest needs the
+    # machine's own architecture).
+    need_arm_packaging
+    local deb_arch
+    for deb_arch in "${ARM_ARCHES[@]}"; do
+        build_debs "$packages" "$deb_arch"
+        check_debs "$packages" "$deb_arch"
+    done
 
     build_windows
     local arch zip
@@ -32,12 +41,13 @@ cmd_package() {
 
 # dpkg-buildpackage writes beside the source and leaves build files in
 # debian/, so it works on a copy of the checkout's files (what git would
-# commit: no build trees, nothing ignored) in $BUILD_ROOT/package-deb.
-build_debs() { # packages directory
-    local work=$BUILD_ROOT/package-deb version
+# commit: no build trees, nothing ignored) in $BUILD_ROOT/package-deb, or
+# package-deb-ARCH for a cross-build to the Debian architecture ARCH.
+build_debs() { # packages directory [ARCH]
+    local arch=${2:-} work=$BUILD_ROOT/package-deb${2:+-$2} version
     version=$(dpkg-parsechangelog -l "$ROOT/debian/changelog" -S Version)
     local source=$work/pendraxwavflanger-$version
-    say "building the Debian packages (dpkg-buildpackage)"
+    say "building the Debian packages (dpkg-buildpackage${arch:+ -a $arch})"
     rm -rf "$work" && mkdir -p "$source"
     local excludes=(--exclude=./build)
     case $BUILD_ROOT in "$ROOT"/*) excludes+=("--exclude=./${BUILD_ROOT#"$ROOT"/}") ;; esac
@@ -45,7 +55,7 @@ build_debs() { # packages directory
     # The source package too, so lintian checks debian/ itself.
     (cd "$work" && dpkg-source -b "$source" >/dev/null)
     (cd "$source" && PENDRAX_WERROR=$WERROR DEB_BUILD_OPTIONS="parallel=$JOBS" \
-        dpkg-buildpackage -us -uc -b >"$work/build.log" 2>&1) || {
+        dpkg-buildpackage ${arch:+-a "$arch"} -us -uc -b >"$work/build.log" 2>&1) || {
         tail -n 40 "$work/build.log" >&2
         echo "package: dpkg-buildpackage failed; its log is $work/build.log" >&2
         return 1
@@ -56,9 +66,9 @@ build_debs() { # packages directory
 # What each package holds, lintian's verdict (any error or warning fails),
 # and the autopkgtest: a C consumer built through pkg-config against the
 # installed -dev package, and the installed pendrax flanging a file.
-check_debs() { # packages directory
-    local triplet package deb
-    triplet=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+check_debs() { # packages directory [ARCH]
+    local triplet package deb arch=${2:-$(dpkg --print-architecture)}
+    triplet=$(dpkg-architecture -a "$arch" -qDEB_HOST_MULTIARCH 2>/dev/null)
     declare -A expected=(
         [libpendraxwavflanger1]="./usr/lib/$triplet/libPendraxWAVFlanger.so.1 -> libPendraxWAVFlanger.so.1.0.0
 ./usr/lib/$triplet/libPendraxWAVFlanger.so.1.0.0
@@ -73,7 +83,7 @@ check_debs() { # packages directory
 ./usr/share/doc/pendrax/copyright")
     local debs=()
     for package in "${DEB_PACKAGES[@]}"; do
-        deb=$(ls "$1/${package}"_*.deb)
+        deb=$(ls "$1/${package}"_*_"$arch".deb)
         debs+=("$deb")
         echo "$(basename "$deb"):"
         local contents line
@@ -85,15 +95,15 @@ check_debs() { # packages directory
     done
 
     say "lintian"
-    local work=$BUILD_ROOT/package-deb
+    local work=$BUILD_ROOT/package-deb${2:+-$2}
     local report status=0
     report=$(lintian -I --pedantic --tag-display-limit 0 --fail-on error,warning \
-        "$work"/*.dsc "$1"/*.deb 2>&1) || status=$?
+        "$work"/*.dsc "$1"/*_"$arch".deb 2>&1) || status=$?
     report=$(grep -v '^running with root privileges' <<<"$report" || true)
     echo "${report:-lintian: no tags}"
     [ "$status" = 0 ] || { echo "package: lintian reports errors or warnings" >&2; return 1; }
 
-    run_autopkgtests "$work/pendraxwavflanger-"*/ "${debs[@]}"
+    [ -n "${2:-}" ] || run_autopkgtests "$work/pendraxwavflanger-"*/ "${debs[@]}"
 }
 
 # Runs debian/tests the way autopkgtest's null runner would: the packages

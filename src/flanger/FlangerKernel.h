@@ -36,7 +36,9 @@ void ApplyFlanger(std::int16_t* samples, std::int32_t count, float rate, float d
                   float maxDelaySeconds, std::int32_t sampleOffset);
 
 // ApplyFlanger as it is built for processors without SSE2 (no vector
-// instructions written out); callable everywhere so it is tested everywhere.
+// instructions written out). x86_64 and i686 (Linux and the DLLs) ship the
+// SSE2 form; ARM (armhf, arm64) and every other processor ship this one.
+// It is callable on every build, and the kernel suite calls it directly.
 void ApplyFlangerPortable(std::int16_t* samples, std::int32_t count, float rate, float depth,
                           float maxDelaySeconds, std::int32_t sampleOffset);
 

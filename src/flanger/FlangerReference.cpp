@@ -2,12 +2,13 @@
 #include <cstdint>
 
 #include "FlangerKernel.h"
+#include "FlangerSine.h"
 
 namespace pendrax {
 
 std::int32_t FlangerDelay(std::int64_t n, float rate, float depth, float swing) {
     const double phase = (static_cast<double>(n) * static_cast<double>(rate)) * kPhaseFactor;
-    const double m = std::sin(phase) * static_cast<double>(depth) + 1.0;
+    const double m = SweepSine(phase) * static_cast<double>(depth) + 1.0;
     const double d = (m * static_cast<double>(swing)) * 0.5;
     // Settings outside the sweep's intended range (depth above 1, huge swings)
     // could make d negative or too large for an int; clamp so the kernel never
