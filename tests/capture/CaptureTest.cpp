@@ -1,5 +1,9 @@
 // What every capture service keeps, whichever system's stand-in is beneath.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "CaptureTest.h"
@@ -103,6 +107,49 @@ TEST_F(Capture, TwoStopsAtOnceReturnTheSameCount) {
     EXPECT_EQ(counts[0], 2);
     EXPECT_EQ(counts[1], 2);
     EXPECT_EQ(File(), Ramp(12000, 2));
+}
+
+// A child forked while idle, recording or stopping sees no recording: its
+// stop returns 0 and its exit (which runs the unload's stop) is clean. The
+// parent's recording goes on, every sample kept.
+TEST_F(Capture, AForkedChildSeesNoRecording) {
+    enum { kIdle, kRecording, kStopping };
+    for (const int state : {kIdle, kRecording, kStopping}) {
+        for (const bool childStops : {false, true}) {
+            SCOPED_TRACE(state * 10 + childStops);
+            if (state != kIdle) {
+                ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+                Produce(kBlockSamples);
+            }
+            std::thread stopper;
+            if (state == kStopping) {
+                standin::HoldWrites(true);
+                Produce(4000);
+                stopper = std::thread([] { (void)SoundRecorderStop(); });
+            }
+            const pid_t child = fork();
+            if (child == 0) {
+                std::exit(childStops && SoundRecorderStop() != 0 ? 1 : 0);
+            }
+            ASSERT_GT(child, 0);
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+            standin::HoldWrites(false);
+            if (state == kRecording) {
+                Produce(kBlockSamples);
+                EXPECT_EQ(SoundRecorderStop(), 2);
+                EXPECT_EQ(File(), Ramp(2 * kBlockSamples, 2));
+            }
+            if (state == kStopping) {
+                // Whether the stop gave up on the held write first is the
+                // machine's speed; either way the file is whole.
+                stopper.join();
+                EXPECT_TRUE(standin::WaitFor(
+                    [&] { return File() == Ramp(12000, 2) || File() == Ramp(8000, 1); }));
+            }
+        }
+    }
 }
 
 }  // namespace
