@@ -7,7 +7,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <new>
-#include <system_error>
+#include <exception>
 #include <thread>
 
 #include "Ring.h"
@@ -60,6 +60,7 @@ private:
     std::unique_ptr<wavein::Device> device_;
     std::thread capture_;
     std::thread writer_;
+    std::atomic<std::thread::id> writerId_{};  // set by the writer itself
     std::atomic<bool> stopAsked_{false};
     std::atomic<bool> abandoned_{false};  // a stop gave up waiting: write no more
     std::atomic<bool> deviceEnded_{false};
@@ -99,7 +100,7 @@ io::OsError Session::WriteHeader(std::uint32_t blocks, bool first) {
     }
     if (first) {
         const io::Transfer sent = sink_->Write(bytes, sizeof bytes);
-        return sent.bytes == sizeof bytes ? 0 : (sent.error != 0 ? sent.error : 1);
+        return sent.bytes == sizeof bytes ? 0 : (sent.error != 0 ? sent.error : io::kShortWrite);
     }
     return sink_->WriteAt(0, bytes, sizeof bytes);
 }
@@ -135,7 +136,9 @@ StartOutcome Session::Start() {
             self->WriterLoop();
             self.reset();  // the last holder, after a stop that gave up, frees it here
         });
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
+        // No thread, or no memory to make one: the capture thread, if it
+        // started, is joined, so nothing runs and nothing is left joinable.
         EndCapture();
         return {StartResult::OutOfResources, 0};
     }
@@ -176,7 +179,7 @@ void Session::Write(const Ring::Popped& popped) {
     const std::uint32_t written = blocks_.load();
     writeSince_ = Clock::now().time_since_epoch().count();
     const io::Transfer sent = sink_->Write(block_, sizeof block_);
-    io::OsError error = sent.bytes == sizeof block_ ? 0 : (sent.error != 0 ? sent.error : 1);
+    io::OsError error = sent.bytes == sizeof block_ ? 0 : (sent.error != 0 ? sent.error : io::kShortWrite);
     if (error == 0 && options_.header == HeaderMode::SizesAtEnd) {
         error = WriteHeader(written + 1, false);
     }
@@ -202,6 +205,7 @@ void Session::Write(const Ring::Popped& popped) {
 }
 
 void Session::WriterLoop() {
+    writerId_ = std::this_thread::get_id();
     Ring::Popped popped;
     for (;;) {
         ring_.Pop(block_, kBlockFrames, popped);
@@ -226,6 +230,12 @@ void Session::WriterLoop() {
 }
 
 StopResult Session::Stop() {
+    if (writerId_.load() == std::this_thread::get_id()) {
+        StopResult refused;
+        refused.counts = Current();
+        refused.fromObserver = true;
+        return refused;
+    }
     std::unique_lock<std::mutex> guard(lock_);
     if (stopping_) {
         changed_.wait(guard, [this] { return stopped_; });
@@ -283,6 +293,9 @@ StopResult Recorder::Stop() {
         return StopResult{};
     }
     const StopResult result = session->Stop();
+    if (result.fromObserver) {
+        return result;  // the recording goes on
+    }
     std::lock_guard<std::mutex> guard(lock_);
     // A Start on another thread may have put a new session there meanwhile.
     // cppcheck-suppress knownConditionTrueFalse

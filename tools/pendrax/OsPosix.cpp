@@ -80,7 +80,12 @@ FileName NameOf(const Arg& arg) { return arg.text; }
 
 // Called from the host's main thread only.
 // NOLINTNEXTLINE(concurrency-mt-unsafe)
-std::string ErrorText(pendrax::io::OsError error) { return std::strerror(static_cast<int>(error)); }
+std::string ErrorText(pendrax::io::OsError error) {
+    if (error == pendrax::io::kShortWrite) {
+        return pendrax::io::kShortWriteText;
+    }
+    return std::strerror(static_cast<int>(error));
+}
 
 bool IsBrokenPipe(pendrax::io::OsError error) { return error == EPIPE; }
 
