@@ -1,12 +1,12 @@
 #include "Flange.h"
 
 #include <condition_variable>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
-#include <exception>
 #include <thread>
 
 #include "WavHeader.h"

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <new>
 #include <exception>
+#include <new>
 #include <thread>
 
 #include "Ring.h"
@@ -179,7 +179,8 @@ void Session::Write(const Ring::Popped& popped) {
     const std::uint32_t written = blocks_.load();
     writeSince_ = Clock::now().time_since_epoch().count();
     const io::Transfer sent = sink_->Write(block_, sizeof block_);
-    io::OsError error = sent.bytes == sizeof block_ ? 0 : (sent.error != 0 ? sent.error : io::kShortWrite);
+    io::OsError error =
+        sent.bytes == sizeof block_ ? 0 : (sent.error != 0 ? sent.error : io::kShortWrite);
     if (error == 0 && options_.header == HeaderMode::SizesAtEnd) {
         error = WriteHeader(written + 1, false);
     }

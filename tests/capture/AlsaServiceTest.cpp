@@ -109,7 +109,8 @@ TEST_F(Alsa, AStartAfterEachFailedStartRecords) {
         for (const bool stopOwed : {true, false}) {
             SCOPED_TRACE(failure.result * 10 + stopOwed);
             alsa_standin::Set(failure.script);
-            const std::string name = failure.noFolder ? dir.File("no/such.wav") : dir.File("failed.wav");
+            const std::string name =
+                failure.noFolder ? dir.File("no/such.wav") : dir.File("failed.wav");
             EXPECT_EQ(SoundRecorderStart(pendrax_test::Wide(name).c_str()), failure.result);
             if (stopOwed) {
                 EXPECT_EQ(SoundRecorderStop(), 0);
