@@ -9,7 +9,6 @@
 // state if it starts one, never touching the parent's copy (whose locks may
 // have been held by threads the child lacks).
 #include <atomic>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -89,13 +88,7 @@ extern "C" PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path) {
     if (const int opened = module::OpenRecordingFile(path, sink); opened != PENDRAX_SUCCESS) {
         return opened;
     }
-    recorder::Options options;
-#if !defined(_WIN32)
-    // Read on the caller's thread; nothing here sets it.
-    const char* device = std::getenv("PENDRAX_CAPTURE_DEVICE");  // NOLINT(concurrency-mt-unsafe)
-    options.device = device != nullptr ? device : "";
-#endif
-    switch (state.recorder.Start(std::move(sink), options).result) {
+    switch (state.recorder.Start(std::move(sink), recorder::Options{}).result) {
         case recorder::StartResult::Started: return PENDRAX_SUCCESS;
         case recorder::StartResult::WriteFailed: return PENDRAX_RECORDER_FILE_FAILED;
         case recorder::StartResult::Busy: return PENDRAX_RECORDER_BUSY;

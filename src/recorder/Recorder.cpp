@@ -26,6 +26,7 @@ public:
     Session(std::shared_ptr<io::Sink> sink, const Options& options)
         : sink_(std::move(sink)),
           options_(options),
+          deviceName_(wavein::DeviceName(options.device)),
           maxBlocks_(options.maxBlocks != 0 && options.maxBlocks < kRecordingMaxBlocks
                          ? options.maxBlocks
                          : kRecordingMaxBlocks),
@@ -35,6 +36,7 @@ public:
 
     StartOutcome Start();
     StopResult Stop();
+    const std::string& DeviceName() const { return deviceName_; }
     Counts Current() const;
 
 private:
@@ -55,6 +57,7 @@ private:
 
     std::shared_ptr<io::Sink> sink_;
     Options options_;
+    std::string deviceName_;
     std::uint32_t maxBlocks_;
     Ring ring_;
     std::unique_ptr<wavein::Device> device_;
@@ -108,27 +111,27 @@ io::OsError Session::WriteHeader(std::uint32_t blocks, bool first) {
 StartOutcome Session::Start() {
     device_ = wavein::NewDevice();
     if (!ring_.Allocated() || device_ == nullptr) {
-        return {StartResult::OutOfResources, 0};
+        return {StartResult::OutOfResources, 0, {}};
     }
     const bool sizesAtEnd = options_.header == HeaderMode::SizesAtEnd;
     if (sizesAtEnd && !sink_->Seekable()) {
-        return {StartResult::WriteFailed, 0};
+        return {StartResult::WriteFailed, 0, {}};
     }
     // A file gets its header whatever follows; a stream only once capture runs.
     if (const io::OsError error = sizesAtEnd ? WriteHeader(0, true) : 0) {
-        return {StartResult::WriteFailed, error};
+        return {StartResult::WriteFailed, error, {}};
     }
-    switch (device_->Open(options_.device, kSampleRate)) {
+    switch (device_->Open(deviceName_, kSampleRate)) {
         case wavein::OpenResult::Opened: break;
-        case wavein::OpenResult::NoMemory: return {StartResult::OutOfResources, 0};
+        case wavein::OpenResult::NoMemory: return {StartResult::OutOfResources, 0, {}};
         case wavein::OpenResult::NoDevice:
-        case wavein::OpenResult::BadFormat: return {StartResult::DeviceOpenFailed, 0};
+        case wavein::OpenResult::BadFormat: return {StartResult::DeviceOpenFailed, 0, {}};
     }
     if (!device_->Start()) {
-        return {StartResult::StartFailed, 0};
+        return {StartResult::StartFailed, 0, {}};
     }
     if (const io::OsError error = sizesAtEnd ? 0 : WriteHeader(0, true)) {
-        return {StartResult::WriteFailed, error};
+        return {StartResult::WriteFailed, error, {}};
     }
     try {
         capture_ = std::thread([this] { CaptureLoop(); });
@@ -140,9 +143,9 @@ StartOutcome Session::Start() {
         // No thread, or no memory to make one: the capture thread, if it
         // started, is joined, so nothing runs and nothing is left joinable.
         EndCapture();
-        return {StartResult::OutOfResources, 0};
+        return {StartResult::OutOfResources, 0, {}};
     }
-    return {StartResult::Started, 0};
+    return {StartResult::Started, 0, {}};
 }
 
 // The one run loop, whatever the system.
@@ -266,18 +269,19 @@ Recorder::~Recorder() { (void)Stop(); }
 StartOutcome Recorder::Start(std::shared_ptr<io::Sink> sink, const Options& options) {
     std::lock_guard<std::mutex> guard(lock_);
     if (session_ != nullptr) {
-        return {StartResult::Busy, 0};
+        return {StartResult::Busy, 0, {}};
     }
     if (sink == nullptr) {
-        return {StartResult::WriteFailed, 0};
+        return {StartResult::WriteFailed, 0, {}};
     }
     std::shared_ptr<Session> session;
     try {
         session = std::make_shared<Session>(std::move(sink), options);
     } catch (const std::bad_alloc&) {
-        return {StartResult::OutOfResources, 0};
+        return {StartResult::OutOfResources, 0, {}};
     }
-    const StartOutcome outcome = session->Start();
+    StartOutcome outcome = session->Start();
+    outcome.device = session->DeviceName();
     if (outcome.result == StartResult::Started) {
         session_ = std::move(session);
     }

@@ -100,6 +100,7 @@ enum class StartResult {
 struct StartOutcome {
     StartResult result = StartResult::Started;
     io::OsError error = 0;  // with WriteFailed
+    std::string device;     // the name the capture device was (or was to be) opened by
 };
 
 struct Options {
