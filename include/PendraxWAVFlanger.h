@@ -90,8 +90,9 @@ PENDRAX_API int WAVFlanger(const PendraxWideChar* inputPath, const PendraxWideCh
  * $PENDRAX_CAPTURE_DEVICE when set, else "default".
  *
  * Returns PENDRAX_SUCCESS (999); 1 when the capture device does not open,
- * 3 when capture does not start (in these two cases call SoundRecorderStop
- * to finish the empty file); 4 when the file cannot be created or its header
+ * 3 when capture does not start (in these two cases the file holds the
+ * header for no blocks; SoundRecorderStop, or the next start, finishes it);
+ * 4 when the file cannot be created or its header
  * not written (nothing is left open); 5 when a recording is already in
  * progress or being stopped (it is left untouched). 2 (the capture buffer
  * could not be queued) is not returned by this version.
@@ -111,7 +112,9 @@ PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path);
  * holds, leaving the held write to finish the block in progress and its
  * header once the system lets it, and the file closed after that.
  *
- * On Linux, unloading the library stops a recording still running. On
+ * A forked child sees no recording: its stop returns 0 and its exit leaves
+ * the parent's recording as it was. On Linux, unloading the library stops a
+ * recording still running. On
  * Windows, call SoundRecorderStop before FreeLibrary: the loader lock
  * forbids waiting for the capture thread while the DLL detaches.
  */

@@ -1,12 +1,12 @@
 #include "Flange.h"
 
 #include <condition_variable>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
-#include <system_error>
 #include <thread>
 
 #include "WavHeader.h"
@@ -178,8 +178,8 @@ void FlangeSamples(Run& run) {
     if (got == capacity && chunks != nullptr) {
         try {
             worker.emplace(kernel);  // only an input that fills its first chunk gets one
-        } catch (const std::system_error&) {
-            // No thread to be had: this thread flanges every chunk itself.
+        } catch (const std::exception&) {
+            // No thread (or no memory for one): this thread flanges every chunk itself.
         }
     }
     if (!worker) {

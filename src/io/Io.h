@@ -14,6 +14,11 @@ namespace pendrax::io {
 // 0 means no error.
 using OsError = std::uint32_t;
 
+// A write that moved fewer bytes than asked while the system named no
+// error: a number no system uses, told by its own text.
+constexpr OsError kShortWrite = 0xFFFFFFFFU;
+constexpr const char* kShortWriteText = "fewer bytes were written than asked, with no error given";
+
 // What one transfer did: `bytes` moved, and when that is short of what was
 // asked, `error` says why (0 with a short read: the input ended).
 struct Transfer {

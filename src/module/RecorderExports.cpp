@@ -1,11 +1,21 @@
 // SoundRecorderStart and SoundRecorderStop: the recorder on a file, its
 // header kept up to date after every block, mapped to the documented
 // numbers. A start that failed after the file was created still needs its
-// stop, which finishes the file, as it always has.
+// stop, which finishes the file, as it always has; a later start does that
+// stop's work itself (the file already holds the header for no blocks).
+//
+// The state belongs to the process that made it. A forked child has the
+// memory but none of the threads: it sees no recording, and makes its own
+// state if it starts one, never touching the parent's copy (whose locks may
+// have been held by threads the child lacks).
 #include <atomic>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <new>
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 #include "PendraxWAVFlanger.h"
 #include "Recorder.h"
@@ -15,41 +25,70 @@ namespace {
 
 using namespace pendrax;
 
+#if defined(_WIN32)
+using ProcessId = int;
+ProcessId ThisProcess() { return 0; }  // no fork
+#else
+using ProcessId = pid_t;
+ProcessId ThisProcess() { return getpid(); }
+#endif
+
 struct RecorderState {
+    ProcessId owner = ThisProcess();
     std::mutex lock;  // Start against Start; a stop waits in the recorder, not here
     recorder::Recorder recorder;
     bool failedStart = false;  // a start failed after creating its file: a stop is owed
 };
 
-RecorderState& State() {
-    static RecorderState* state = new RecorderState;  // outlives the unload's stop
-    return *state;
+// Made by the first start in each process and never freed: it outlives the
+// unload's stop. Null until then, so a stop before any start (the unload's,
+// for one) has nothing to stop and makes nothing that would outlive it.
+std::atomic<RecorderState*> current{nullptr};
+
+// This process's state, or null when it has made none.
+RecorderState* Existing() {
+    RecorderState* const state = current.load();
+    return state != nullptr && state->owner == ThisProcess() ? state : nullptr;
 }
 
-// Whether the state was ever made: a stop before any start (the unload's,
-// for one) then has nothing to stop and makes nothing that would outlive it.
-std::atomic<bool> stateMade{false};
+// This process's state, made if need be; null without memory.
+RecorderState* Made() {
+    for (;;) {
+        RecorderState* seen = current.load();
+        if (seen != nullptr && seen->owner == ThisProcess()) {
+            return seen;
+        }
+        auto* const made = new (std::nothrow) RecorderState;
+        if (made == nullptr) {
+            return nullptr;
+        }
+        // The parent's copy, if any, is left as it is: the child cannot stop
+        // threads it does not have.
+        if (current.compare_exchange_strong(seen, made)) {
+            return made;
+        }
+        delete made;  // another thread of this process made it first
+    }
+}
 
 }  // namespace
 
 extern "C" PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path) {
-    RecorderState& state = State();
-    stateMade = true;
+    RecorderState* const made = Made();
+    if (made == nullptr) {
+        return PENDRAX_RECORDER_DEVICE_OPEN_FAILED;  // as for the recorder's own buffers
+    }
+    RecorderState& state = *made;
     std::lock_guard<std::mutex> guard(state.lock);
-    if (state.failedStart || state.recorder.Recording()) {
+    if (state.recorder.Recording()) {
         return PENDRAX_RECORDER_BUSY;
     }
+    state.failedStart = false;  // the owed stop: its file is finished already
     std::shared_ptr<io::Sink> sink;
     if (const int opened = module::OpenRecordingFile(path, sink); opened != PENDRAX_SUCCESS) {
         return opened;
     }
-    recorder::Options options;
-#if !defined(_WIN32)
-    // Read on the caller's thread; nothing here sets it.
-    const char* device = std::getenv("PENDRAX_CAPTURE_DEVICE");  // NOLINT(concurrency-mt-unsafe)
-    options.device = device != nullptr ? device : "";
-#endif
-    switch (state.recorder.Start(std::move(sink), options).result) {
+    switch (state.recorder.Start(std::move(sink), recorder::Options{}).result) {
         case recorder::StartResult::Started: return PENDRAX_SUCCESS;
         case recorder::StartResult::WriteFailed: return PENDRAX_RECORDER_FILE_FAILED;
         case recorder::StartResult::Busy: return PENDRAX_RECORDER_BUSY;
@@ -64,10 +103,11 @@ extern "C" PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path) {
 }
 
 extern "C" PENDRAX_API int SoundRecorderStop(void) {
-    if (!stateMade) {
+    RecorderState* const existing = Existing();
+    if (existing == nullptr) {
         return 0;
     }
-    RecorderState& state = State();
+    RecorderState& state = *existing;
     {
         std::lock_guard<std::mutex> guard(state.lock);
         if (state.failedStart) {

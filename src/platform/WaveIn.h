@@ -66,6 +66,11 @@ public:
     virtual void Finish(CaptureSink& sink) = 0;
 };
 
+// The name Open is given for the device a caller asked for (`given`; empty
+// for none): decided here alone. On ALSA: `given`, else
+// $PENDRAX_CAPTURE_DEVICE, else "default". Windows takes no names: `given`.
+std::string DeviceName(const std::string& given);
+
 // The system's device, not yet opened; null without memory.
 std::unique_ptr<Device> NewDevice();
 

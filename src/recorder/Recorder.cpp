@@ -6,8 +6,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <new>
-#include <system_error>
 #include <thread>
 
 #include "Ring.h"
@@ -26,6 +26,7 @@ public:
     Session(std::shared_ptr<io::Sink> sink, const Options& options)
         : sink_(std::move(sink)),
           options_(options),
+          deviceName_(wavein::DeviceName(options.device)),
           maxBlocks_(options.maxBlocks != 0 && options.maxBlocks < kRecordingMaxBlocks
                          ? options.maxBlocks
                          : kRecordingMaxBlocks),
@@ -35,6 +36,7 @@ public:
 
     StartOutcome Start();
     StopResult Stop();
+    const std::string& DeviceName() const { return deviceName_; }
     Counts Current() const;
 
 private:
@@ -55,11 +57,13 @@ private:
 
     std::shared_ptr<io::Sink> sink_;
     Options options_;
+    std::string deviceName_;
     std::uint32_t maxBlocks_;
     Ring ring_;
     std::unique_ptr<wavein::Device> device_;
     std::thread capture_;
     std::thread writer_;
+    std::atomic<std::thread::id> writerId_{};  // set by the writer itself
     std::atomic<bool> stopAsked_{false};
     std::atomic<bool> abandoned_{false};  // a stop gave up waiting: write no more
     std::atomic<bool> deviceEnded_{false};
@@ -99,7 +103,7 @@ io::OsError Session::WriteHeader(std::uint32_t blocks, bool first) {
     }
     if (first) {
         const io::Transfer sent = sink_->Write(bytes, sizeof bytes);
-        return sent.bytes == sizeof bytes ? 0 : (sent.error != 0 ? sent.error : 1);
+        return sent.bytes == sizeof bytes ? 0 : (sent.error != 0 ? sent.error : io::kShortWrite);
     }
     return sink_->WriteAt(0, bytes, sizeof bytes);
 }
@@ -107,27 +111,27 @@ io::OsError Session::WriteHeader(std::uint32_t blocks, bool first) {
 StartOutcome Session::Start() {
     device_ = wavein::NewDevice();
     if (!ring_.Allocated() || device_ == nullptr) {
-        return {StartResult::OutOfResources, 0};
+        return {StartResult::OutOfResources, 0, {}};
     }
     const bool sizesAtEnd = options_.header == HeaderMode::SizesAtEnd;
     if (sizesAtEnd && !sink_->Seekable()) {
-        return {StartResult::WriteFailed, 0};
+        return {StartResult::WriteFailed, 0, {}};
     }
     // A file gets its header whatever follows; a stream only once capture runs.
     if (const io::OsError error = sizesAtEnd ? WriteHeader(0, true) : 0) {
-        return {StartResult::WriteFailed, error};
+        return {StartResult::WriteFailed, error, {}};
     }
-    switch (device_->Open(options_.device, kSampleRate)) {
+    switch (device_->Open(deviceName_, kSampleRate)) {
         case wavein::OpenResult::Opened: break;
-        case wavein::OpenResult::NoMemory: return {StartResult::OutOfResources, 0};
+        case wavein::OpenResult::NoMemory: return {StartResult::OutOfResources, 0, {}};
         case wavein::OpenResult::NoDevice:
-        case wavein::OpenResult::BadFormat: return {StartResult::DeviceOpenFailed, 0};
+        case wavein::OpenResult::BadFormat: return {StartResult::DeviceOpenFailed, 0, {}};
     }
     if (!device_->Start()) {
-        return {StartResult::StartFailed, 0};
+        return {StartResult::StartFailed, 0, {}};
     }
     if (const io::OsError error = sizesAtEnd ? 0 : WriteHeader(0, true)) {
-        return {StartResult::WriteFailed, error};
+        return {StartResult::WriteFailed, error, {}};
     }
     try {
         capture_ = std::thread([this] { CaptureLoop(); });
@@ -135,11 +139,13 @@ StartOutcome Session::Start() {
             self->WriterLoop();
             self.reset();  // the last holder, after a stop that gave up, frees it here
         });
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
+        // No thread, or no memory to make one: the capture thread, if it
+        // started, is joined, so nothing runs and nothing is left joinable.
         EndCapture();
-        return {StartResult::OutOfResources, 0};
+        return {StartResult::OutOfResources, 0, {}};
     }
-    return {StartResult::Started, 0};
+    return {StartResult::Started, 0, {}};
 }
 
 // The one run loop, whatever the system.
@@ -176,7 +182,8 @@ void Session::Write(const Ring::Popped& popped) {
     const std::uint32_t written = blocks_.load();
     writeSince_ = Clock::now().time_since_epoch().count();
     const io::Transfer sent = sink_->Write(block_, sizeof block_);
-    io::OsError error = sent.bytes == sizeof block_ ? 0 : (sent.error != 0 ? sent.error : 1);
+    io::OsError error =
+        sent.bytes == sizeof block_ ? 0 : (sent.error != 0 ? sent.error : io::kShortWrite);
     if (error == 0 && options_.header == HeaderMode::SizesAtEnd) {
         error = WriteHeader(written + 1, false);
     }
@@ -202,6 +209,7 @@ void Session::Write(const Ring::Popped& popped) {
 }
 
 void Session::WriterLoop() {
+    writerId_ = std::this_thread::get_id();
     Ring::Popped popped;
     for (;;) {
         ring_.Pop(block_, kBlockFrames, popped);
@@ -226,6 +234,12 @@ void Session::WriterLoop() {
 }
 
 StopResult Session::Stop() {
+    if (writerId_.load() == std::this_thread::get_id()) {
+        StopResult refused;
+        refused.counts = Current();
+        refused.fromObserver = true;
+        return refused;
+    }
     std::unique_lock<std::mutex> guard(lock_);
     if (stopping_) {
         changed_.wait(guard, [this] { return stopped_; });
@@ -255,18 +269,19 @@ Recorder::~Recorder() { (void)Stop(); }
 StartOutcome Recorder::Start(std::shared_ptr<io::Sink> sink, const Options& options) {
     std::lock_guard<std::mutex> guard(lock_);
     if (session_ != nullptr) {
-        return {StartResult::Busy, 0};
+        return {StartResult::Busy, 0, {}};
     }
     if (sink == nullptr) {
-        return {StartResult::WriteFailed, 0};
+        return {StartResult::WriteFailed, 0, {}};
     }
     std::shared_ptr<Session> session;
     try {
         session = std::make_shared<Session>(std::move(sink), options);
     } catch (const std::bad_alloc&) {
-        return {StartResult::OutOfResources, 0};
+        return {StartResult::OutOfResources, 0, {}};
     }
-    const StartOutcome outcome = session->Start();
+    StartOutcome outcome = session->Start();
+    outcome.device = session->DeviceName();
     if (outcome.result == StartResult::Started) {
         session_ = std::move(session);
     }
@@ -283,6 +298,9 @@ StopResult Recorder::Stop() {
         return StopResult{};
     }
     const StopResult result = session->Stop();
+    if (result.fromObserver) {
+        return result;  // the recording goes on
+    }
     std::lock_guard<std::mutex> guard(lock_);
     // A Start on another thread may have put a new session there meanwhile.
     // cppcheck-suppress knownConditionTrueFalse

@@ -63,8 +63,9 @@ struct Counts {
 
 // Told what happens, on the recording's writer thread, one call at a time,
 // never with a lock of the recorder's held: it may take its own locks and
-// print, but should return promptly (the ring fills meanwhile), and must
-// not call Stop.
+// print, but should return promptly (the ring fills meanwhile). A Stop it
+// calls returns at once with `fromObserver` and stops nothing: the stop
+// would wait for the very writer that is telling it.
 class Observer {
 public:
     virtual ~Observer() = default;
@@ -99,6 +100,7 @@ enum class StartResult {
 struct StartOutcome {
     StartResult result = StartResult::Started;
     io::OsError error = 0;  // with WriteFailed
+    std::string device;     // the name the capture device was (or was to be) opened by
 };
 
 struct Options {
@@ -121,6 +123,7 @@ struct StopResult {
     bool deviceEnded = false;  // capture had ended by itself before the stop
     bool complete = false;     // the recording held its most blocks before the stop
     io::OsError writeError = 0;
+    bool fromObserver = false;  // called on the writer's thread: nothing was stopped
 };
 
 class Session;

@@ -95,11 +95,35 @@ TEST_F(Alsa, TheHostsErrorHandlerSurvivesARecording) {
     snd_lib_error_set_handler(nullptr);
 }
 
-TEST_F(Alsa, NoPollDescriptorsFailTheStart) {
-    alsa_standin::Set({true});
-    EXPECT_EQ(Start(), PENDRAX_RECORDER_START_FAILED);
-    EXPECT_EQ(SoundRecorderStop(), 0);
-    EXPECT_EQ(File(), Ramp(0, 0));
+// Each failed start: its file (if it made one) holds the header for no
+// blocks, the owed stop returns 0, and a start without that stop records.
+TEST_F(Alsa, AStartAfterEachFailedStartRecords) {
+    const struct {
+        alsa_standin::Script script;
+        bool noFolder;
+        int result;
+    } failures[] = {{{false, false, false, true}, false, PENDRAX_RECORDER_DEVICE_OPEN_FAILED},
+                    {{true}, false, PENDRAX_RECORDER_START_FAILED},
+                    {{}, true, PENDRAX_RECORDER_FILE_FAILED}};
+    for (const auto& failure : failures) {
+        for (const bool stopOwed : {true, false}) {
+            SCOPED_TRACE(failure.result * 10 + stopOwed);
+            alsa_standin::Set(failure.script);
+            const std::string name =
+                failure.noFolder ? dir.File("no/such.wav") : dir.File("failed.wav");
+            EXPECT_EQ(SoundRecorderStart(pendrax_test::Wide(name).c_str()), failure.result);
+            if (stopOwed) {
+                EXPECT_EQ(SoundRecorderStop(), 0);
+            }
+            EXPECT_EQ(pendrax_test::ReadBytes(name), failure.noFolder ? Bytes{} : Ramp(0, 0));
+            alsa_standin::Set({});
+            ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+            Produce(kBlockSamples);
+            EXPECT_EQ(SoundRecorderStop(), 1);
+            EXPECT_EQ(File(), Ramp(kBlockSamples, 1));
+            EXPECT_EQ(standin::OpenDevices(), 0);
+        }
+    }
 }
 
 }  // namespace

@@ -131,6 +131,9 @@ bool Running() {
 
 int snd_pcm_open(snd_pcm_t** pcm, const char*, snd_pcm_stream_t, int) {
     std::lock_guard<std::mutex> guard(lock);
+    if (script.openFails) {
+        return -ENOENT;
+    }
     current = new _snd_pcm;
     current->fd = ::eventfd(0, EFD_NONBLOCK);
     next = 0;

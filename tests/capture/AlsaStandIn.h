@@ -17,6 +17,7 @@ struct Script {
     bool unfilled = false;
     // snd_pcm_resume says -EAGAIN (not yet) until the script changes.
     bool holdResume = false;
+    bool openFails = false;  // as for a device name that names none
 };
 
 // Sets the script.

@@ -16,7 +16,8 @@ namespace {
 namespace io = pendrax::io;
 
 std::mutex writes;  // held across a write, so a reader sees none half done
-std::condition_variable released;
+// Never destroyed: a forked child exits without waiting for its parent's waiters.
+std::condition_variable& released = *new std::condition_variable;
 bool held = false;
 
 void WaitWhileHeld(std::unique_lock<std::mutex>& guard) {

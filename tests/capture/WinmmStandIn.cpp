@@ -24,7 +24,8 @@
 namespace {
 
 std::mutex lock;
-std::condition_variable signalled;
+// Never destroyed: a forked child exits without waiting for its parent's waiters.
+std::condition_variable& signalled = *new std::condition_variable;
 
 struct Event {
     bool manual;

@@ -127,7 +127,7 @@ TEST_F(Recorder, StopKeepsTheSecondInProgress) {
     }
 }
 
-TEST_F(Recorder, DeviceFailuresLeaveAFileThatStopFinishes) {
+TEST_F(Recorder, DeviceFailuresLeaveAFileThatStopOrARetryFinishes) {
     struct Case {
         fake_wave_in::Behaviour behaviour;
         int result;
@@ -142,9 +142,10 @@ TEST_F(Recorder, DeviceFailuresLeaveAFileThatStopFinishes) {
         fake_wave_in::Reset(c.behaviour);
         ASSERT_EQ(Start(), c.result);
         EXPECT_EQ(File(), Recording({}));
-        EXPECT_EQ(SoundRecorderStart(Wide(dir.File("other.wav")).c_str()), PENDRAX_RECORDER_BUSY)
-            << "a failed start still has to be stopped";
-        EXPECT_FALSE(pendrax_test::Exists(dir.File("other.wav")));
+        // A retry before the stop tries the device again, as a host waiting
+        // for one would, and is never busy.
+        EXPECT_EQ(SoundRecorderStart(Wide(dir.File("other.wav")).c_str()), c.result);
+        EXPECT_EQ(File("other.wav"), Recording({}));
         EXPECT_EQ(SoundRecorderStop(), 0);
         EXPECT_FALSE(fake_wave_in::DeviceOpen());
         EXPECT_EQ(File(), Recording({}));

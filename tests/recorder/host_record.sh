@@ -31,6 +31,10 @@ expect_text "file failure explained" "$work/err" "cannot create output '$work/mi
 "$pendrax" record -D pendrax_no_such_device "$work/none.wav" --seconds 1 >"$work/out" 2>"$work/err"
 check "no capture device" 11 $?
 expect_text "device named" "$work/err" "the capture device 'pendrax_no_such_device' did not open"
+# The environment names the device when -D does not, and is what is opened.
+PENDRAX_CAPTURE_DEVICE=pendrax_env_device "$pendrax" record "$work/none.wav" --seconds 1 >"$work/out" 2>"$work/err"
+check "device from the environment" 11 $?
+expect_text "environment's device named" "$work/err" "the capture device 'pendrax_env_device' did not open"
 # A failed start leaves an existing OUT as it was, and no file behind.
 head -c 96044 /dev/urandom >"$work/precious.wav"; cp "$work/precious.wav" "$work/precious.copy"
 "$pendrax" record -D pendrax_no_such_device "$work/precious.wav" >"$work/out" 2>"$work/err"

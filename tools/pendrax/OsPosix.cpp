@@ -100,8 +100,12 @@ std::size_t CharacterColumns(char32_t character) {
 FileName NameOf(const Arg& arg) { return arg.text; }
 
 // Called from the host's main thread only.
-// NOLINTNEXTLINE(concurrency-mt-unsafe)
-std::string ErrorText(pendrax::io::OsError error) { return std::strerror(static_cast<int>(error)); }
+std::string ErrorText(pendrax::io::OsError error) {
+    if (error == pendrax::io::kShortWrite) {
+        return pendrax::io::kShortWriteText;
+    }
+    return std::strerror(static_cast<int>(error));  // NOLINT(concurrency-mt-unsafe)
+}
 
 bool IsBrokenPipe(pendrax::io::OsError error) { return error == EPIPE; }
 

@@ -58,6 +58,9 @@ void EndFlangeOnSignal(const FileName&, const FileName&, const std::string&) {
 FileName NameOf(const Arg& arg) { return FileName(arg.wide.begin(), arg.wide.end()); }
 
 std::string ErrorText(pendrax::io::OsError error) {
+    if (error == pendrax::io::kShortWrite) {
+        return pendrax::io::kShortWriteText;
+    }
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

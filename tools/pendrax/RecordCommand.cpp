@@ -49,15 +49,6 @@ bool ParseSeconds(const std::string& text, long& seconds) {
 
 const char* Plural(unsigned long count) { return count == 1 ? "" : "s"; }
 
-// The capture device as messages name it: -D, else the environment's, else ALSA's default.
-std::string DeviceName(const std::string& given) {
-    if (!given.empty()) {
-        return given;
-    }
-    const char* named = std::getenv("PENDRAX_CAPTURE_DEVICE");  // NOLINT(concurrency-mt-unsafe)
-    return named != nullptr && *named != '\0' ? named : "default";
-}
-
 std::string CauseText(recorder::LossCause cause) {
     switch (cause) {
         case recorder::LossCause::WriterStalled: return "disk stalled";
@@ -84,7 +75,7 @@ std::string StartFailure(recorder::StartResult result, const std::string& device
         case recorder::StartResult::DeviceOpenFailed:
             code = PENDRAX_RECORDER_DEVICE_OPEN_FAILED;
             return NamedCaptureDevices()
-                       ? "the capture device '" + DeviceName(device) +
+                       ? "the capture device '" + device +
                              "' did not open (is there an audio input? -D or "
                              "PENDRAX_CAPTURE_DEVICE names another ALSA device)"
                        : "the default audio input did not open (is there one, and may programs "
@@ -183,7 +174,7 @@ int RunRecord(const Args& args) {
             (void)target.Truncate(0);
         }
         int code = PENDRAX_RECORDER_FILE_FAILED;
-        const std::string why = StartFailure(started.result, device, code);
+        const std::string why = StartFailure(started.result, started.device, code);
         if (code == PENDRAX_RECORDER_FILE_FAILED) {
             Say("pendrax: writing %s failed: %s\n", name.c_str(), ErrorText(started.error).c_str());
         } else {

@@ -91,6 +91,8 @@ bool Deliver(std::size_t bytes, unsigned char fill) {
 
 }  // namespace fake_wave_in
 
+std::string pendrax::wavein::DeviceName(const std::string& given) { return given; }
+
 std::unique_ptr<pendrax::wavein::Device> pendrax::wavein::NewDevice() {
     return std::unique_ptr<Device>(new fake_wave_in::FakeDevice);
 }

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -129,8 +130,7 @@ public:
     OpenResult Open(const std::string& name, unsigned rate) override {
         const QuietHere quiet;
         rate_ = rate;
-        if (snd_pcm_open(&pcm_, name.empty() ? "default" : name.c_str(), SND_PCM_STREAM_CAPTURE,
-                         SND_PCM_NONBLOCK) < 0) {
+        if (snd_pcm_open(&pcm_, name.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK) < 0) {
             pcm_ = nullptr;
             return OpenResult::NoDevice;
         }
@@ -276,6 +276,14 @@ private:
 };
 
 }  // namespace
+
+std::string DeviceName(const std::string& given) {
+    if (!given.empty()) {
+        return given;
+    }
+    const char* named = std::getenv("PENDRAX_CAPTURE_DEVICE");  // NOLINT(concurrency-mt-unsafe)
+    return named != nullptr && *named != '\0' ? named : "default";
+}
 
 std::unique_ptr<Device> NewDevice() {
     return std::unique_ptr<Device>(new (std::nothrow) AlsaDevice);

@@ -209,6 +209,8 @@ private:
 
 }  // namespace
 
+std::string DeviceName(const std::string& given) { return given; }
+
 std::unique_ptr<Device> NewDevice() {
     return std::unique_ptr<Device>(new (std::nothrow) WinmmDevice);
 }
