@@ -181,12 +181,14 @@ void Session::EndCapture() {
 void Session::Write(const Ring::Popped& popped) {
     const std::uint32_t written = blocks_.load();
     writeSince_ = Clock::now().time_since_epoch().count();
+    ring_.WriteBegan();
     const io::Transfer sent = sink_->Write(block_, sizeof block_);
     io::OsError error =
         sent.bytes == sizeof block_ ? 0 : (sent.error != 0 ? sent.error : io::kShortWrite);
     if (error == 0 && options_.header == HeaderMode::SizesAtEnd) {
         error = WriteHeader(written + 1, false);
     }
+    ring_.WriteEnded();
     writeSince_ = 0;
     if (error != 0) {
         if (options_.header == HeaderMode::SizesAtEnd) {

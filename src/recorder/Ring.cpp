@@ -10,8 +10,26 @@ Ring::Ring(std::size_t capacity) : capacity_(capacity) {
     samples_.reset(new (std::nothrow) std::int16_t[capacity]);
 }
 
+bool Ring::AheadOfRealTimeLocked(std::size_t frames) const {
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started_);
+    const std::uint64_t paced =
+        static_cast<std::uint64_t>(elapsed.count()) * wav::kSampleRate / 1000 +
+        std::uint64_t{kPacedAheadSeconds} * wav::kSampleRate;
+    return timelineEnd_ + frames > paced;
+}
+
 void Ring::Push(const void* samples, std::size_t frames) {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::unique_lock<std::mutex> guard(lock_);
+    // An unpaced device has no deadline to miss, so it waits for room while
+    // the writer is making progress; a write held for kHeldWrite is a stall.
+    while (frames <= capacity_ && !RoomLocked(frames) && AheadOfRealTimeLocked(frames)) {
+        const Clock::time_point until = (writing_ ? writeBegan_ : Clock::now()) + kHeldWrite;
+        if (writing_ && Clock::now() >= until) {
+            break;
+        }
+        room_.wait_until(guard, until);
+    }
     const auto* bytes = static_cast<const unsigned char*>(samples);
     // Samples only while a mark is free, so a loss after them has one.
     const std::size_t room = markCount_ < kMaxMarks ? capacity_ - count_ : 0;
@@ -53,6 +71,18 @@ void Ring::LoseLocked(std::uint64_t frames, LossCause cause) {
         ++markCount_;
     }
     timelineEnd_ += frames;
+}
+
+void Ring::WriteBegan() {
+    std::lock_guard<std::mutex> guard(lock_);
+    writing_ = true;
+    writeBegan_ = Clock::now();
+}
+
+void Ring::WriteEnded() {
+    std::lock_guard<std::mutex> guard(lock_);
+    writing_ = false;
+    room_.notify_one();
 }
 
 void Ring::Close() {
@@ -102,6 +132,7 @@ void Ring::Pop(std::int16_t* block, std::size_t frames, Popped& out) {
         out.frames += run;
         popped_ += run;
     }
+    room_.notify_one();
 }
 
 }  // namespace pendrax::recorder
