@@ -19,7 +19,6 @@ using wav::kSampleRate;
 using wav::kWavHeaderBytes;
 
 constexpr std::size_t kBlockFrames = kSampleRate;
-using Clock = std::chrono::steady_clock;
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
@@ -69,7 +68,6 @@ private:
     std::atomic<bool> deviceEnded_{false};
     std::atomic<bool> complete_{false};
     std::atomic<io::OsError> writeError_{0};
-    std::atomic<Clock::rep> writeSince_{0};  // when the write in progress began; 0 with none
     std::atomic<std::uint32_t> blocks_{0};
     std::atomic<std::uint64_t> lostWritten_{0};
     std::int16_t block_[kBlockFrames] = {};  // the writer's
@@ -84,14 +82,7 @@ private:
 };
 
 Counts Session::Current() const {
-    Counts counts{blocks_.load(), lostWritten_.load()};
-    const Clock::rep since = writeSince_.load();
-    if (since != 0) {
-        counts.writeHeldSeconds =
-            std::chrono::duration<double>(Clock::now().time_since_epoch() - Clock::duration(since))
-                .count();
-    }
-    return counts;
+    return Counts{blocks_.load(), lostWritten_.load(), ring_.WriteHeldSeconds()};
 }
 
 io::OsError Session::WriteHeader(std::uint32_t blocks, bool first) {
@@ -180,7 +171,6 @@ void Session::EndCapture() {
 
 void Session::Write(const Ring::Popped& popped) {
     const std::uint32_t written = blocks_.load();
-    writeSince_ = Clock::now().time_since_epoch().count();
     ring_.WriteBegan();
     const io::Transfer sent = sink_->Write(block_, sizeof block_);
     io::OsError error =
@@ -189,7 +179,6 @@ void Session::Write(const Ring::Popped& popped) {
         error = WriteHeader(written + 1, false);
     }
     ring_.WriteEnded();
-    writeSince_ = 0;
     if (error != 0) {
         if (options_.header == HeaderMode::SizesAtEnd) {
             // Back to the last whole block, under its header.

@@ -29,6 +29,11 @@ constexpr std::uint32_t kRingSeconds = 32;
 constexpr std::uint32_t kStallToleranceSeconds = kRingSeconds - 2;
 // How long Stop waits for a write in progress before it returns without it.
 constexpr std::uint32_t kStopWaitMilliseconds = 2000;
+// A write held up longer than a block is what holds the recording up: the
+// capture of a device ahead of real time waits for it no longer, and the
+// host tells it.
+constexpr std::uint32_t kHeldWriteSeconds =
+    wav::kBlockBytes / (wav::kSampleRate * wav::kBytesPerSample);
 // The most blocks a recording holds (what the header's sizes describe).
 constexpr std::uint32_t kRecordingMaxBlocks = wav::kMaxBlocks;
 

@@ -85,6 +85,11 @@ void Ring::WriteEnded() {
     room_.notify_one();
 }
 
+double Ring::WriteHeldSeconds() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return writing_ ? std::chrono::duration<double>(Clock::now() - writeBegan_).count() : 0;
+}
+
 void Ring::Close() {
     std::lock_guard<std::mutex> guard(lock_);
     closed_ = true;

@@ -45,6 +45,8 @@ public:
     // the sink is what holds it up.
     void WriteBegan();
     void WriteEnded();
+    // How long the write in progress has taken; 0 with none.
+    double WriteHeldSeconds() const;
 
 private:
     struct Mark {
@@ -61,7 +63,7 @@ private:
     // How far ahead of real time a paced device's buffer can deliver.
     static constexpr int kPacedAheadSeconds = 8;
     // A write held this long is a stall: the capture waits no longer.
-    static constexpr std::chrono::seconds kHeldWrite{1};
+    static constexpr std::chrono::seconds kHeldWrite{kHeldWriteSeconds};
 
     bool AheadOfRealTimeLocked(std::size_t frames) const;
     bool RoomLocked(std::size_t frames) const { return capacity_ - count_ >= frames; }
