@@ -180,6 +180,7 @@ void FlangeSamples(Run& run) {
             worker.emplace(kernel);  // only an input that fills its first chunk gets one
         } catch (const std::exception&) {
             // No thread (or no memory for one): this thread flanges every chunk itself.
+            worker.reset();
         }
     }
     if (!worker) {
