@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     const std::int64_t last = argc > 1 ? std::strtoll(argv[1], nullptr, 10) : 2147483647;
     const double rate = 0.5f;
     const double depth = 0.9f;
-    const double swing = 0.005f * 8000.0f;
+    const double swing = static_cast<double>(0.005f * 8000.0f);  // a float product, widened
     for (std::int64_t n = 0; n <= last; n += 8000) {
         const double phase = (static_cast<double>(n) * rate) * 0.0007853981633974483;
         const double sine = static_cast<double>(sinq(static_cast<__float128>(phase)));
