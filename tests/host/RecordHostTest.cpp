@@ -29,28 +29,20 @@ TEST(RecordingNews, GivesTheLevelAndTheEnd) {
     EXPECT_EQ(LevelText(state.peak), "peak -6.0 dBFS");
 }
 
-// The host sleeps with no time of its own due: news from the recorder's
-// threads, or a stop signal taken on any thread, must end the wait.
-TEST(RecordingNews, NewsAndAStopSignalEndTheWait) {
+// The host sleeps with no time of its own due: a stop signal taken on
+// another thread (the recorder's) must still end the wait.
+TEST(RecordingNews, AStopSignalOnAnyThreadEndsTheWait) {
     InstallStopHandlers();
     RecordingNews news;
-    const std::vector<std::int16_t> block(pendrax::wav::kSampleRate, 0);
-    for (const bool stop : {false, true}) {
-        const auto start = std::chrono::steady_clock::now();
-        std::thread other([&] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            if (stop) {
-                (void)std::raise(SIGTERM);  // handled on this thread, not the waiting one
-            } else {
-                news.OnBlock({2, 0, 0}, block.data());
-            }
-        });
-        const RecordingNews::State state = news.Wait(60000);
-        other.join();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << stop;
-        EXPECT_EQ(state.blocks, 2u) << stop;
-        EXPECT_EQ(StopRequested(), stop);
-    }
+    const auto start = std::chrono::steady_clock::now();
+    std::thread other([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        (void)std::raise(SIGTERM);  // handled on this thread
+    });
+    (void)news.Wait(60000);
+    other.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_TRUE(StopRequested());
     EXPECT_EQ(StopStatus(), 143);
 }
 
