@@ -8,7 +8,7 @@ Replacement::~Replacement() { Abandon(); }
 
 ReplaceStatus Replacement::Commit() {
     if (!active_) {
-        return {ReplaceStep::kOpenTarget, replace_system::NothingBegun()};
+        return {ReplaceStep::kOpenTarget, 0};
     }
     if (const io::OsError error =
             replace_system::NameTemporary(sink_.Stream().File(), targetName_, temporaryName_);

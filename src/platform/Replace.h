@@ -40,7 +40,9 @@ public:
     // locked, so a second replacement of the same file, however named,
     // fails at kLockTarget until this one ends. The temporary file has a
     // short name of its own in the target's folder, so names up to the
-    // system's limit work, and the target's permissions. A target that
+    // system's limit work. On POSIX it gets the target's permissions and,
+    // where allowed, its owners; on Windows the access a new file in the
+    // folder inherits, with normal attributes. A target that
     // exists but is not a regular file (a device, a pipe, a folder) fails
     // at kOpenTarget: write to it directly instead.
     ReplaceStatus Begin(const FileName& target);
@@ -59,7 +61,8 @@ public:
 
     // Closes the sink and renames the temporary file over the target. On
     // failure at kRename the temporary file is left for the caller to name;
-    // at kFinishTemporary it is removed.
+    // at kFinishTemporary it is removed. With no replacement begun it fails
+    // at kOpenTarget with no system error.
     ReplaceStatus Commit();
 
     // Closes and removes the temporary file; the target is left as it was.

@@ -21,7 +21,4 @@ void Remove(const FileName& name);
 // to be locked, which nothing has written to or replaced since.
 bool StillEmptyAt(NativeFile file, const FileName& name);
 
-// The error of a Commit with no replacement begun.
-io::OsError NothingBegun();
-
 }  // namespace pendrax::platform::replace_system

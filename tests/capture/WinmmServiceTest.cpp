@@ -16,10 +16,10 @@ protected:
     }
 };
 
-// A device lost with five completed buffers (4000 samples) still waiting:
-// every one reaches the file, and then capture ends.
+// A device lost with a completed buffer (4000 samples) still waiting: it
+// reaches the file, and then capture ends.
 TEST_F(Winmm, ALostDeviceKeepsEveryCompletedBuffer) {
-    winmm_standin::Set({20, false, 0});  // the first buffer queued again is refused
+    winmm_standin::Set({4, false, 0});  // the first buffer queued again is refused
     ASSERT_EQ(Start(), PENDRAX_SUCCESS);
     standin::Produce(4000);
     EXPECT_TRUE(standin::WaitFor([] { return !standin::Running(); }));
@@ -47,10 +47,10 @@ TEST_F(Winmm, AStopLeavesNoThreadWhateverWinmmKeeps) {
     }
 }
 
-// The fifth driver buffer cannot be prepared: the four before are released
+// The third driver buffer cannot be prepared: the two before are released
 // and the device closed.
 TEST_F(Winmm, AFailedPrepareLeavesNothingPrepared) {
-    winmm_standin::Set({-1, false, 0, 4});
+    winmm_standin::Set({-1, false, 0, 2});
     const int devices = standin::OpenDevices();
     const int prepared = winmm_standin::Prepared();
     EXPECT_EQ(Start(), PENDRAX_RECORDER_DEVICE_OPEN_FAILED);
@@ -59,7 +59,8 @@ TEST_F(Winmm, AFailedPrepareLeavesNothingPrepared) {
 }
 
 // The buffers a stop hands back come late: within the stop's wait they
-// are kept; past it, the one in progress is told as lost for its length.
+// are kept; past it, the one in progress (after a full one of 4000
+// samples) is told as lost for its length.
 TEST_F(Winmm, LateBuffersAreKeptOrCounted) {
     for (const int late : {100, 1000}) {
         SCOPED_TRACE(late);
@@ -68,10 +69,10 @@ TEST_F(Winmm, LateBuffersAreKeptOrCounted) {
         winmm_standin::Set(script);
         Core core;
         ASSERT_TRUE(StartCore(core));
-        Produce(1000);
+        Produce(5000);
         const auto result = core.recorder.Stop();
-        EXPECT_EQ(result.counts.framesLost, late == 100 ? 0U : 800U);
-        EXPECT_EQ(core.Written(), Ramp(late == 100 ? 1000 : 800, 1));
+        EXPECT_EQ(result.counts.framesLost, late == 100 ? 0U : 4000U);
+        EXPECT_EQ(core.Written(), Ramp(late == 100 ? 5000 : 4000, 1));
     }
 }
 

@@ -40,6 +40,7 @@ struct StandInWaveIn {
     std::deque<WAVEHDR*> late;  // done, handed back at `lateAt`
     std::chrono::steady_clock::time_point lateAt;
     bool started = false;
+    std::size_t buffers = 0;  // headers prepared on it, however many the service uses
 };
 
 namespace {
@@ -134,7 +135,7 @@ void Produce(std::size_t samples) {
 
 bool Taken() {
     std::lock_guard<std::mutex> guard(lock);
-    return current == nullptr || current->queue.size() >= 20 || !current->started;
+    return current == nullptr || current->queue.size() >= current->buffers || !current->started;
 }
 
 int OpenDevices() {
@@ -166,11 +167,12 @@ MMRESULT waveInOpen(HWAVEIN* device, UINT, const WAVEFORMATEX*, DWORD_PTR callba
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT waveInPrepareHeader(HWAVEIN, WAVEHDR* header, UINT) {
+MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, UINT) {
     std::lock_guard<std::mutex> guard(lock);
     if (script.preparesAccepted >= 0 && prepares++ >= script.preparesAccepted) {
         return MMSYSERR_NOMEM;
     }
+    device->buffers += !(header->dwFlags & WHDR_PREPARED);
     prepared += !(header->dwFlags & WHDR_PREPARED);
     header->dwFlags |= WHDR_PREPARED;
     return MMSYSERR_NOERROR;

@@ -1,27 +1,49 @@
-// The record command's pure pieces: what the take tells, and the live line.
+// The record command's pieces: the recording's news and what wakes the
+// host for it, and the live line.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <clocale>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "LiveLine.h"
-#include "Take.h"
+#include "Os.h"
+#include "RecordingNews.h"
 #include "WavHeader.h"
 
 namespace pendrax_host {
 namespace {
 
-TEST(Take, TellsTheLevelAndTheEnd) {
+TEST(RecordingNews, GivesTheLevelAndTheEnd) {
     const std::vector<std::int16_t> block(pendrax::wav::kSampleRate, 0x4040);
-    Take take;
-    EXPECT_EQ(take.Wait(0).peak, -1);
-    take.OnBlock({1, 0, 0}, block.data());
-    take.OnComplete();
-    const Take::State state = take.Wait(0);
+    RecordingNews news;
+    EXPECT_EQ(news.Wait(0).peak, -1);
+    news.OnBlock({1, 0, 0}, block.data());
+    news.OnComplete();
+    const RecordingNews::State state = news.Wait(0);
     EXPECT_TRUE(state.complete);
     EXPECT_FALSE(state.writeFailed);
     EXPECT_EQ(LevelText(state.peak), "peak -6.0 dBFS");
+}
+
+// The host sleeps with no time of its own due: a stop signal taken on
+// another thread (the recorder's) must still end the wait.
+TEST(RecordingNews, AStopSignalOnAnyThreadEndsTheWait) {
+    InstallStopHandlers();
+    RecordingNews news;
+    const auto start = std::chrono::steady_clock::now();
+    std::thread other([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        (void)std::raise(SIGTERM);  // handled on this thread
+    });
+    (void)news.Wait(60000);
+    other.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_TRUE(StopRequested());
+    EXPECT_EQ(StopStatus(), 143);
 }
 
 TEST(LiveLine, LevelLossAndAFitToTheTerminal) {

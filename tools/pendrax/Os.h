@@ -28,6 +28,13 @@ void PrepareProcess();
 // a waiting console-close handler that the output is finished.
 void InstallStopHandlers();
 bool StopRequested();
+// The host's thread sleeps in WaitForWake until WakeWaiter (from any
+// thread), a stop request or `milliseconds` (-1: no limit); a wake-up that
+// came while nobody waited ends the next wait at once. Before
+// InstallStopHandlers, or where the system gave it nothing to wait on, the
+// wait lasts at most a quarter of a second.
+void WaitForWake(int milliseconds);
+void WakeWaiter();
 // The status a shell reports for the signal that asked (129, 130, 143).
 int StopStatus();
 void StopDone();

@@ -1,5 +1,6 @@
 // The system on POSIX: signals, names and reasons, the terminal.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -17,8 +18,24 @@ namespace pendrax_host {
 namespace {
 
 volatile sig_atomic_t stopSignal = 0;
+// A pipe to itself: a byte in it wakes the host's thread, and writing one
+// is safe in a signal handler.
+int wakeRead = -1;
+int wakeWrite = -1;
+// How long a wait lasts without the pipe, which a stop could not end.
+constexpr int kWithoutWakeMilliseconds = 250;
 
-extern "C" void RequestStop(int signal) { stopSignal = signal; }
+void Wake() {
+    const int saved = errno;
+    const char byte = 0;
+    (void)!::write(wakeWrite, &byte, 1);  // a full pipe wakes the waiter already
+    errno = saved;
+}
+
+extern "C" void RequestStop(int signal) {
+    stopSignal = signal;
+    Wake();
+}
 
 // The flange's files, made before its handler can run; the handler does
 // only what POSIX lists as async-signal-safe (unlink, write, _exit).
@@ -76,7 +93,34 @@ void PrepareProcess() {
     (void)::signal(SIGXFSZ, SIG_IGN);
 }
 
-void InstallStopHandlers() { Install(RequestStop); }
+void InstallStopHandlers() {
+    int ends[2] = {-1, -1};
+    if (wakeRead < 0 && ::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+        wakeRead = ends[0];
+        wakeWrite = ends[1];
+    }
+    Install(RequestStop);
+}
+
+void WaitForWake(int milliseconds) {
+    if (wakeRead < 0) {
+        const int most = kWithoutWakeMilliseconds;
+        (void)::poll(nullptr, 0, milliseconds < 0 || milliseconds > most ? most : milliseconds);
+        return;
+    }
+    pollfd wake = {wakeRead, POLLIN, 0};
+    if (::poll(&wake, 1, milliseconds) > 0) {
+        char bytes[64];
+        while (::read(wakeRead, bytes, sizeof bytes) > 0) {
+        }
+    }
+}
+
+void WakeWaiter() {
+    if (wakeWrite >= 0) {
+        Wake();
+    }
+}
 
 bool StopRequested() { return stopSignal != 0; }
 

@@ -12,12 +12,19 @@ namespace {
 
 volatile LONG stopEvent = -1;
 HANDLE stopDone = nullptr;
+// Set to wake the host's thread, by news or by a console event; it resets
+// as the wait takes it.
+HANDLE wake = nullptr;
+constexpr DWORD kWithoutWakeMilliseconds = 250;
 
 // Ctrl-C, Ctrl-Break and console close all ask to stop. The handler runs on
 // a thread of its own; on close the system ends the process once it returns
 // (HandlerRoutine's documented rule), so it waits for the output first.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     InterlockedExchange(&stopEvent, static_cast<LONG>(event));
+    if (wake != nullptr) {
+        SetEvent(wake);
+    }
     if (event == CTRL_CLOSE_EVENT && stopDone != nullptr) {
         WaitForSingleObject(stopDone, 4000);
     }
@@ -34,7 +41,23 @@ void PrepareProcess() {
 void InstallStopHandlers() {
     if (stopDone == nullptr) {
         stopDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    }
+}
+
+void WaitForWake(int milliseconds) {
+    const DWORD limit = milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds);
+    if (wake == nullptr) {
+        Sleep(limit < kWithoutWakeMilliseconds ? limit : kWithoutWakeMilliseconds);
+        return;
+    }
+    (void)WaitForSingleObject(wake, limit);
+}
+
+void WakeWaiter() {
+    if (wake != nullptr) {
+        SetEvent(wake);
     }
 }
 

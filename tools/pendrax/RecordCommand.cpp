@@ -1,6 +1,6 @@
 // pendrax record: opens OUT (through a replacement, locked against a second
 // recording) or writes standard output as blocks arrive, records with the
-// core's recorder, and tells what the recorder's observer said.
+// core's recorder, and reports the recording's news as it comes.
 #include "RecordCommand.h"
 
 #include <cerrno>
@@ -15,7 +15,7 @@
 #include "Output.h"
 #include "Quote.h"
 #include "Recorder.h"
-#include "Take.h"
+#include "RecordingNews.h"
 #include "WavHeader.h"
 
 namespace pendrax_host {
@@ -27,8 +27,9 @@ namespace wav = pendrax::wav;
 
 // A block is due every second: this long without one is worth a warning.
 constexpr double kQuietSeconds = 3.0;
-// How often the host looks when the recorder has no news.
-constexpr int kLookMilliseconds = 250;
+// A wait that overran its time by this much was the host's own pause
+// (stopped, starved), which is not the recording's quiet.
+constexpr double kPauseSeconds = 1.0;
 
 // Digits alone: no sign, no spaces on either side.
 bool ParseSeconds(const std::string& text, long& seconds) {
@@ -158,8 +159,8 @@ int RunRecord(const Args& args) {
         target.Seekable() ? recorder::HeaderMode::SizesAtEnd : recorder::HeaderMode::Streamed;
     options.device = device;
     options.maxBlocks = static_cast<std::uint32_t>(seconds);
-    Take take;
-    options.observer = &take;
+    RecordingNews news;
+    options.observer = &news;
     InstallStopHandlers();
     recorder::Recorder recording;
     // OUT outlives the writer: a writer still held up at the stop is ended
@@ -190,23 +191,26 @@ int RunRecord(const Args& args) {
     }
 
     LiveLine line(name, seconds);
-    Take::State state;
+    RecordingNews::State state;
     double quiet = 0.0;
     bool warned = false;
     auto looked = std::chrono::steady_clock::now();
     for (;;) {
         const std::uint32_t before = state.blocks;
-        state = take.Wait(kLookMilliseconds);
+        // The recorder's news (a block a second, the end) and stop requests
+        // wake the host; else only the quiet's warning can be due.
+        const int wait = warned ? -1 : static_cast<int>((kQuietSeconds - quiet) * 1000.0) + 1;
+        state = news.Wait(wait);
         line.Show(state.blocks, state.peak >= 0 ? LevelText(state.peak) : "",
                   LostText(state.framesLost, state.cause));
         if (StopRequested() || state.complete || state.deviceEnded || state.writeFailed) {
             break;
         }
-        // The host's own pauses (stopped, starved) do not count as quiet.
         const auto now = std::chrono::steady_clock::now();
         const double step = std::chrono::duration<double>(now - looked).count();
         looked = now;
-        quiet = state.blocks != before ? 0.0 : quiet + (step < 1.0 ? step : 0.0);
+        const bool paused = wait >= 0 && step > wait / 1000.0 + kPauseSeconds;
+        quiet = state.blocks != before ? 0.0 : quiet + (paused ? 0.0 : step);
         if (state.blocks != before) {
             warned = false;
         } else if (quiet >= kQuietSeconds && !warned) {
@@ -227,7 +231,7 @@ int RunRecord(const Args& args) {
     }
     const recorder::StopResult stopped = recording.Stop();
     line.Break();
-    state = take.Wait(0);
+    state = news.Wait(0);
     const unsigned long blocks = stopped.counts.blocks;
     const std::string lost = LostText(stopped.counts.framesLost, state.cause);
     const std::string kept = "; " + std::to_string(blocks) + " one-second block" + Plural(blocks) +

@@ -213,8 +213,6 @@ bool StillEmptyAt(NativeFile file, const FileName& name) {
            held.st_dev == named.st_dev && held.st_ino == named.st_ino && named.st_size == 0;
 }
 
-io::OsError NothingBegun() { return EBADF; }
-
 }  // namespace replace_system
 
 }  // namespace pendrax::platform

@@ -146,8 +146,6 @@ bool StillEmptyAt(NativeFile file, const FileName& name) {
     return GetFileSizeEx(Handle(file), &size) && size.QuadPart == 0;
 }
 
-io::OsError NothingBegun() { return ERROR_INVALID_HANDLE; }
-
 }  // namespace replace_system
 
 }  // namespace pendrax::platform

@@ -7,8 +7,8 @@
 // CALLBACK_EVENT: all it does is signal an event, and no code of ours runs
 // in its context. The recorder's capture thread waits on that event, moves
 // each finished driver buffer straight into the recorder's ring and queues
-// it again. Many short buffers stay queued, so the driver always has one to
-// fill while the thread is busy.
+// it again. A few half-second buffers stay queued, so the driver always has
+// one to fill while the thread is busy, and the thread wakes twice a second.
 //
 // The end follows winmm's documented order: stop (the buffer being filled
 // comes back with what it holds), reset (the others come back), unprepare,
@@ -24,10 +24,12 @@
 namespace pendrax::wavein {
 namespace {
 
-// 20 buffers of a tenth of a second: two seconds for the capture thread to
-// be kept from running before the driver runs out.
-constexpr int kDriverBuffers = 20;
-constexpr DWORD kDriverBuffersPerSecond = 10;
+// 4 buffers of half a second: two seconds for the capture thread to be kept
+// from running before the driver runs out. A stop loses nothing to their
+// length (the one being filled comes back with what it holds); only one the
+// driver keeps past the stop's wait is told as lost, for its half second.
+constexpr int kDriverBuffers = 4;
+constexpr DWORD kDriverBuffersPerSecond = 2;
 // How long the end waits for the driver to hand its buffers back after a
 // reset, which documents that it returns them all.
 constexpr DWORD kHandBackWaitMilliseconds = 500;

@@ -1,10 +1,9 @@
 // What the host sees of a recording while the recorder writes it: the
 // observer the recorder tells of blocks (and their level), losses, the
 // device's end, the recording's completion and write failures. The host's
-// thread waits on it for news.
+// thread sleeps until one of them, or a stop request, wakes it.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -13,7 +12,7 @@
 
 namespace pendrax_host {
 
-class Take final : public pendrax::recorder::Observer {
+class RecordingNews final : public pendrax::recorder::Observer {
 public:
     // What the recording has done, as the host's thread sees it.
     struct State {
@@ -33,16 +32,13 @@ public:
     void OnComplete() override;
     void OnWriteFailed(pendrax::io::OsError error) override;
 
-    // Waits up to `milliseconds` for news, then tells the state.
+    // Waits up to `milliseconds` (-1: no limit) for news or a stop request;
+    // news that came since the last wait ends it at once. Then the state.
     State Wait(int milliseconds);
 
 private:
-    void Tell();  // under stateLock_
-
     std::mutex stateLock_;
-    std::condition_variable news_;
-    bool fresh_ = false;
-    std::uint64_t toldLost_ = 0;
+    std::uint64_t lostSoFar_ = 0;  // the losses told one by one, summed
     State state_;
 };
 

@@ -1,21 +1,16 @@
-#include "Take.h"
+#include "RecordingNews.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 
+#include "Os.h"
 #include "WavHeader.h"
 
 namespace pendrax_host {
 namespace io = pendrax::io;
 namespace recorder = pendrax::recorder;
 
-void Take::Tell() {
-    fresh_ = true;
-    news_.notify_one();
-}
-
-void Take::OnBlock(const recorder::Counts& counts, const std::int16_t* samples) {
+void RecordingNews::OnBlock(const recorder::Counts& counts, const std::int16_t* samples) {
     int peak = 0;
     for (std::size_t k = 0; k < pendrax::wav::kSampleRate; ++k) {
         peak = std::max(peak, std::abs(static_cast<int>(samples[k])));
@@ -24,40 +19,40 @@ void Take::OnBlock(const recorder::Counts& counts, const std::int16_t* samples) 
     state_.blocks = counts.blocks;
     state_.framesLost = std::max(state_.framesLost, counts.framesLost);
     state_.peak = peak;
-    Tell();
+    WakeWaiter();
 }
 
-void Take::OnLoss(const recorder::Loss& loss) {
+void RecordingNews::OnLoss(const recorder::Loss& loss) {
     const std::lock_guard<std::mutex> guard(stateLock_);
-    toldLost_ += loss.frames;
-    state_.framesLost = std::max(state_.framesLost, toldLost_);
+    lostSoFar_ += loss.frames;
+    state_.framesLost = std::max(state_.framesLost, lostSoFar_);
     state_.cause = loss.cause;
-    Tell();
+    WakeWaiter();
 }
 
-void Take::OnDeviceEnd() {
+void RecordingNews::OnDeviceEnd() {
     const std::lock_guard<std::mutex> guard(stateLock_);
     state_.deviceEnded = true;
-    Tell();
+    WakeWaiter();
 }
 
-void Take::OnComplete() {
+void RecordingNews::OnComplete() {
     const std::lock_guard<std::mutex> guard(stateLock_);
     state_.complete = true;
-    Tell();
+    WakeWaiter();
 }
 
-void Take::OnWriteFailed(io::OsError error) {
+void RecordingNews::OnWriteFailed(io::OsError error) {
     const std::lock_guard<std::mutex> guard(stateLock_);
     state_.writeFailed = true;
     state_.error = error;
-    Tell();
+    WakeWaiter();
 }
 
-Take::State Take::Wait(int milliseconds) {
-    std::unique_lock<std::mutex> lock(stateLock_);
-    news_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return fresh_; });
-    fresh_ = false;
+RecordingNews::State RecordingNews::Wait(int milliseconds) {
+    // The wake-up is taken before the state: news after it wakes the next wait.
+    WaitForWake(milliseconds);
+    const std::lock_guard<std::mutex> guard(stateLock_);
     return state_;
 }
 
