@@ -219,7 +219,7 @@ int RunRecord(const Args& args) {
             // A block's write taking longer than the block lasts means OUT
             // holds the recording up, even when the write began after the
             // quiet did (the block it carries came in meanwhile).
-            if (recording.Current().writeHeldSeconds >= 1.0) {
+            if (recording.Current().writeHeldSeconds >= recorder::kHeldWriteSeconds) {
                 Say("pendrax: warning: writing %s has been held up for %.0f s; recording goes "
                     "on, and up to %u s of audio waits for it\n",
                     name.c_str(), quiet, recorder::kStallToleranceSeconds);
