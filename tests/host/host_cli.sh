@@ -193,6 +193,12 @@ for case in INT:130 TERM:143 HUP:129; do
     no_file "SIG${case%:*}" "$work/cut.wav"
     expect_text "SIG${case%:*}: said" "$work/err" "interrupted; '$work/cut.wav' was left as it was"
 done
+# A signal once OUT is whole (the host then telling so into a full pipe) keeps it.
+mkfifo "$work/full"; exec 8<>"$work/full"; head -c 65536 /dev/zero >&8
+"$pendrax" flange "$work/in.wav" "$work/whole.wav" 2>"$work/full" & pid=$!
+for tries in $(seq 600); do cmp -s "$work/whole.wav" "$ref" && break; sleep 0.05; done
+kill -TERM "$pid"; head -c 65536 <&8 >/dev/null; wait "$pid"; check "SIGTERM once written" 143 $?; exec 8>&-
+same "SIGTERM once written" "$work/whole.wav" "$ref"
 # Every signal that ends a process, caught or not: OUT as it was, nothing beside it.
 mkdir "$work/sig"; cp "$work/in.wav" "$work/sig/keep.wav"
 for signal in HUP INT QUIT ILL TRAP ABRT BUS FPE KILL USR1 SEGV USR2 ALRM TERM STKFLT XCPU VTALRM PROF IO PWR SYS RTMIN RTMAX; do
@@ -219,7 +225,9 @@ cmp -s "$work/linked.wav" "$work/in.wav" || { echo "FAIL: a linked OUT was chang
 # Another user's 0666 file in a sticky folder cannot be replaced: said at once, nothing made.
 if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
     chmod 0711 "$work"; mkdir -m 1777 "$work/sticky"; cp "$work/in.wav" "$work/sticky/theirs.wav"; chmod 0666 "$work/sticky/theirs.wav"
-    setpriv --reuid=65534 --regid=65534 --clear-groups "$pendrax" flange "$work/in.wav" "$work/sticky/theirs.wav" 2>"$work/err"
+    # A sanitizer's reports go where that user can write them.
+    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:log_path=stderr} UBSAN_OPTIONS=${UBSAN_OPTIONS:+$UBSAN_OPTIONS:log_path=stderr} \
+        LSAN_OPTIONS=${LSAN_OPTIONS:+$LSAN_OPTIONS:log_path=stderr} setpriv --reuid=65534 --regid=65534 --clear-groups "$pendrax" flange "$work/in.wav" "$work/sticky/theirs.wav" 2>"$work/err"
     check "a sticky folder" 1 $?; expect_text "a sticky folder: said" "$work/err" "its folder is sticky"
     cmp -s "$work/sticky/theirs.wav" "$work/in.wav" && [ "$(ls -A "$work/sticky")" = theirs.wav ] ||
         { echo "FAIL: a sticky folder: $(ls -A "$work/sticky")"; failures=$((failures + 1)); }

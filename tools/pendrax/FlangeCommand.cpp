@@ -204,9 +204,12 @@ int RunFlange(const Args& args) {
             ErrorText(result.error).c_str(), out.Replacing() ? ("; " + left).c_str() : "");
         return kExitIoFailed;
     }
+    HoldFlangeSignals(true);
     if (!out.Commit()) {
+        HoldFlangeSignals(false);
         return kExitIoFailed;
     }
+    FlangeCommitted();
     if (!force && stream) {
         WarnStreamEnd(input, checked, checkedSource.Passed(), leftOut, after, sizeof after);
     }

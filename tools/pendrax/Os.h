@@ -46,6 +46,12 @@ void StopDone();
 // cannot be removed, they only set the flag, and the flange's sink ends it.
 void EndFlangeOnSignal(const FileName& temporary, const FileName& created,
                        const std::string& message);
+// Around the commit, so that a signal cannot remove what was just made:
+// HoldFlangeSignals(true) keeps the signals waiting; false lets them in again
+// (the commit failed: the handler above runs). FlangeCommitted lets them in
+// to end the process as they would by default, with nothing removed.
+void HoldFlangeSignals(bool hold);
+void FlangeCommitted();
 
 // Writes `text` to `stream` (stdout or stderr) as its kind of stream wants
 // it: UTF-16 on a Windows console, which shows UTF-8 text only so; the

@@ -136,6 +136,27 @@ void EndFlangeOnSignal(const FileName& temporary, const FileName& created,
     Install(EndFlange);
 }
 
+void HoldFlangeSignals(bool hold) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&signals, signal);
+    }
+    (void)::sigprocmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
+}
+
+void FlangeCommitted() {
+    // The output is whole now: a signal that waited, or comes later, ends
+    // the process as it would have without the host, removing nothing.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction now = {};
+        if (sigaction(signal, nullptr, &now) == 0 && now.sa_handler == EndFlange) {
+            (void)::signal(signal, SIG_DFL);
+        }
+    }
+    HoldFlangeSignals(false);
+}
+
 std::size_t CharacterColumns(char32_t character) {
     const int columns = ::wcwidth(static_cast<wchar_t>(character));
     return columns < 0 ? 1 : static_cast<std::size_t>(columns);

@@ -78,6 +78,10 @@ void EndFlangeOnSignal(const FileName&, const FileName&, const std::string&) {
     InstallStopHandlers();
 }
 
+void HoldFlangeSignals(bool) {}
+
+void FlangeCommitted() {}
+
 FileName NameOf(const Arg& arg) { return FileName(arg.wide.begin(), arg.wide.end()); }
 
 std::string ErrorText(pendrax::io::OsError error) {
