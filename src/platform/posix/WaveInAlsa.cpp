@@ -38,10 +38,13 @@ extern "C" {
 namespace pendrax::wavein {
 namespace {
 
-// How much audio ALSA holds between reads: the capture thread reads every
-// period, so this only covers the thread being kept from running.
-constexpr unsigned kBufferMicroseconds = 3000000;
-constexpr unsigned kPeriodMicroseconds = 250000;
+// The capture thread wakes once a period: one second, the recorder's block,
+// so a recording wakes about once a second (a device that cannot hold that
+// much gets its nearest). The buffer covers the thread being kept from
+// running for a few periods. A stop reads what the hardware holds, so a
+// long period does not cost the stop its last samples.
+constexpr unsigned kBufferMicroseconds = 4000000;
+constexpr unsigned kPeriodMicroseconds = 1000000;
 // The most read in one go.
 constexpr snd_pcm_uframes_t kReadFrames = 2048;
 // How often a suspended stream is asked to resume.
