@@ -1,4 +1,5 @@
-// The module recording through ALSA from a real sound server: a private
+// The module recording from a real sound server (through its own client
+// library, the default device's backend while it answers): a private
 // PulseAudio (started by the test fixture) plays a 440 Hz tone into a null
 // sink whose monitor is the default source.
 #include <gtest/gtest.h>
@@ -197,13 +198,23 @@ TEST_F(LiveRecording, UnloadingStopsTheRecording) {
               pendrax_test::CanonicalHeader(2 * kBlock));
 }
 
+// A name no device has; and "pulse" while no server answers, for which none
+// is started.
 TEST_F(LiveRecording, NoCaptureDeviceGivesResultOne) {
-    ::setenv("PENDRAX_CAPTURE_DEVICE", "pendrax_no_such_device", 1);
-    const std::string path = dir.File("none.wav");
-    EXPECT_EQ(SoundRecorderStart(Wide(path).c_str()), PENDRAX_RECORDER_DEVICE_OPEN_FAILED);
-    EXPECT_EQ(SoundRecorderStop(), 0);
+    const std::string server = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
+    const std::string noServer = "unix:" + dir.File("no-server");
+    for (const auto& [device, serverAt] :
+         {std::pair{"pendrax_no_such_device", server}, std::pair{"pulse", noServer}}) {
+        SCOPED_TRACE(device);
+        ::setenv("PENDRAX_CAPTURE_DEVICE", device, 1);
+        ::setenv("PULSE_SERVER", serverAt.c_str(), 1);
+        const std::string path = dir.File("none.wav");
+        EXPECT_EQ(SoundRecorderStart(Wide(path).c_str()), PENDRAX_RECORDER_DEVICE_OPEN_FAILED);
+        EXPECT_EQ(SoundRecorderStop(), 0);
+        EXPECT_EQ(pendrax_test::ReadBytes(path), pendrax_test::CanonicalHeader(0));
+    }
     ::unsetenv("PENDRAX_CAPTURE_DEVICE");
-    EXPECT_EQ(pendrax_test::ReadBytes(path), pendrax_test::CanonicalHeader(0));
+    ::setenv("PULSE_SERVER", server.c_str(), 1);
 }
 
 }  // namespace

@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -33,7 +32,7 @@ extern "C" {
 #include <alsa/asoundlib.h>
 }
 
-#include "WaveIn.h"
+#include "PosixWaveIn.h"
 
 namespace pendrax::wavein {
 namespace {
@@ -280,15 +279,7 @@ private:
 
 }  // namespace
 
-std::string DeviceName(const std::string& given) {
-    if (!given.empty()) {
-        return given;
-    }
-    const char* named = std::getenv("PENDRAX_CAPTURE_DEVICE");  // NOLINT(concurrency-mt-unsafe)
-    return named != nullptr && *named != '\0' ? named : "default";
-}
-
-std::unique_ptr<Device> NewDevice() {
+std::unique_ptr<Device> NewAlsaDevice() {
     return std::unique_ptr<Device>(new (std::nothrow) AlsaDevice);
 }
 
