@@ -163,7 +163,11 @@ int snd_pcm_hw_params_set_rate(snd_pcm_t*, snd_pcm_hw_params_t*, unsigned, int) 
 int snd_pcm_hw_params_set_buffer_time_near(snd_pcm_t*, snd_pcm_hw_params_t*, unsigned*, int*) {
     return 0;
 }
-int snd_pcm_hw_params_set_period_time_near(snd_pcm_t*, snd_pcm_hw_params_t*, unsigned* val, int*) {
+// The service's period, kept; ALSA's own signature takes it by pointer.
+int snd_pcm_hw_params_set_period_time_near(
+    snd_pcm_t*, snd_pcm_hw_params_t*,
+    unsigned* val,  // NOLINT(readability-non-const-parameter)
+    int*) {
     std::lock_guard<std::mutex> guard(lock);
     periodFrames = std::size_t{*val} * 8000 / 1000000;
     return 0;

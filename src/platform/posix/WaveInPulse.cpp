@@ -11,7 +11,7 @@
 // each block handed on as it completes. The stream asks for one-second
 // fragments, so an otherwise idle server wakes little too. Wake writes an
 // eventfd the loop watches, so a wakeup that comes before the sleep is kept.
-
+//
 // A stop asks the server for short fragments and for its latency, then
 // takes what it owed up to the stop: the second in progress is kept.
 // A hole in the stream (data the server no longer had) is a loss; a server
@@ -184,8 +184,7 @@ public:
         }
         const std::uint64_t owed = taken_ + latency * rate_ / 1000000;
         (void)Drain(sink);
-        while (taken_ < owed && Settle(
-                                    end, [] { return false; }, true)) {
+        while (taken_ < owed && Step(end)) {
             if (Drain(sink) == Drained::Broken) {
                 return;
             }
@@ -212,26 +211,28 @@ private:
         return true;
     }
 
-    // Iterates the loop until `ready`, a failure, or `end`. With `once`,
-    // one iteration that may wait no later than `end`: true if it ran.
+    // Iterates the loop until `ready`, a failure, or `end`.
     template <typename Ready>
-    bool Settle(Clock::time_point end, Ready ready, bool once = false) {
+    bool Settle(Clock::time_point end, Ready ready) {
         while (!ready()) {
-            if ((stream_ != nullptr && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) ||
-                !PA_CONTEXT_IS_GOOD(pa_context_get_state(context_))) {
+            if (!Step(end)) {
                 return false;
-            }
-            const auto left =
-                std::chrono::duration_cast<std::chrono::microseconds>(end - Clock::now()).count();
-            if (left <= 0 || pa_mainloop_prepare(loop_, static_cast<int>(left)) < 0 ||
-                pa_mainloop_poll(loop_) < 0 || pa_mainloop_dispatch(loop_) < 0) {
-                return false;
-            }
-            if (once) {
-                return true;
             }
         }
         return true;
+    }
+
+    // One iteration of the loop, waiting no later than `end`; false on a
+    // failure or once `end` has passed.
+    bool Step(Clock::time_point end) {
+        if ((stream_ != nullptr && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) ||
+            !PA_CONTEXT_IS_GOOD(pa_context_get_state(context_))) {
+            return false;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(end - Clock::now()).count();
+        return left > 0 && pa_mainloop_prepare(loop_, static_cast<int>(left)) >= 0 &&
+               pa_mainloop_poll(loop_) >= 0 && pa_mainloop_dispatch(loop_) >= 0;
     }
 
     pa_mainloop* loop_ = nullptr;
