@@ -13,7 +13,8 @@
 // eventfd the loop watches, so a wakeup that comes before the sleep is kept.
 //
 // A stop asks the server for short fragments and for its latency, then
-// takes what it owed up to the stop: the second in progress is kept.
+// takes what it owed up to the stop (see Finish): the second in progress
+// is kept.
 // A hole in the stream (data the server no longer had) is a loss; a server
 // that goes, or a stream it fails, ends the recording.
 #include <poll.h>
@@ -21,6 +22,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <new>
@@ -43,7 +45,11 @@ constexpr int kMostEvents = 10000;
 constexpr unsigned kFinalFragmentMilliseconds = 20;
 // The longest a connection, or a stop's last audio, is waited for.
 constexpr auto kConnectTimeout = std::chrono::seconds(5);
-constexpr auto kFinishTimeout = std::chrono::milliseconds(400);
+// A stop waits for at most a fragment more.
+constexpr auto kFinishTimeout = std::chrono::milliseconds(kFragmentMilliseconds + 200);
+// How long each estimate of the stream's start is kept.
+constexpr auto kStartWindow = std::chrono::seconds(10);
+constexpr std::uint64_t kNoLimit = ~std::uint64_t{0};
 
 using Clock = std::chrono::steady_clock;
 
@@ -141,51 +147,40 @@ public:
         [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
     }
 
-    Drained Drain(CaptureSink& sink) override {
-        if (!Good()) {
-            return Drained::Broken;
-        }
-        Drained drained = Drained::Idle;
-        const void* data = nullptr;
-        std::size_t bytes = 0;
-        // Only what arrived before this drain: nothing is received during it.
-        while (pa_stream_peek(stream_, &data, &bytes) >= 0 && bytes > 0) {
-            const std::size_t frames = bytes / kBytesPerFrame;
-            if (data == nullptr) {
-                sink.Lose(frames, LossCause::DeviceOverrun);
-            } else {
-                sink.Push(data, frames);
-                drained = Drained::Audio;
-            }
-            taken_ += frames;
-            if (pa_stream_drop(stream_) < 0) {
-                return Drained::Broken;
-            }
-        }
-        return Good() ? drained : Drained::Broken;
-    }
+    Drained Drain(CaptureSink& sink) override { return Take(sink, kNoLimit); }
 
-    // The server's latency is what it captured and has not sent: short
-    // fragments bring it, and the stream is read up to it.
+    // What the stop owes: what the server says it captured and this end has
+    // not read (short fragments bring it), and at least what the clock says
+    // was captured since the stream's start, for a source that hands audio
+    // on only in blocks of the latency asked for (a sink's monitor with no
+    // other listener). No more than that is kept; what has arrived is read
+    // whatever the server answers.
     void Finish(CaptureSink& sink) override {
-        const Clock::time_point end = Clock::now() + kFinishTimeout;
+        const Clock::time_point now = Clock::now();
+        const Clock::time_point end = now + kFinishTimeout;
+        std::uint64_t owed = taken_;
+        if (heard_ && now > Started()) {
+            const auto since =
+                std::chrono::duration_cast<std::chrono::microseconds>(now - Started());
+            owed = std::max<std::uint64_t>(
+                owed, static_cast<std::uint64_t>(since.count()) * rate_ / 1000000);
+        }
         bool resized = false;
         bool timed = false;
         const pa_buffer_attr attributes = Fragments(kFinalFragmentMilliseconds);
-        if (!Good() || !Run(pa_stream_set_buffer_attr(stream_, &attributes, Done, &resized)) ||
-            !Run(pa_stream_update_timing_info(stream_, Done, &timed)) ||
-            !Settle(end, [&] { return resized && timed; })) {
-            return;
-        }
         pa_usec_t latency = 0;
         int negative = 0;
-        if (pa_stream_get_latency(stream_, &latency, &negative) < 0 || negative != 0) {
+        if (Good() && Run(pa_stream_set_buffer_attr(stream_, &attributes, Done, &resized)) &&
+            Run(pa_stream_update_timing_info(stream_, Done, &timed)) &&
+            Settle(end, [&] { return resized && timed; }) &&
+            pa_stream_get_latency(stream_, &latency, &negative) >= 0 && negative == 0) {
+            owed = std::max(owed, taken_ + latency * rate_ / 1000000);
+        }
+        if (Take(sink, owed) == Drained::Broken) {
             return;
         }
-        const std::uint64_t owed = taken_ + latency * rate_ / 1000000;
-        (void)Drain(sink);
         while (taken_ < owed && Step(end)) {
-            if (Drain(sink) == Drained::Broken) {
+            if (Take(sink, owed) == Drained::Broken) {
                 return;
             }
         }
@@ -201,6 +196,52 @@ private:
         return !loopFailed_ && PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)) &&
                PA_STREAM_IS_GOOD(pa_stream_get_state(stream_));
     }
+
+    // What arrived, up to `limit` frames since the connection, into `sink`.
+    Drained Take(CaptureSink& sink, std::uint64_t limit) {
+        if (!Good()) {
+            return Drained::Broken;
+        }
+        Drained drained = Drained::Idle;
+        const void* data = nullptr;
+        std::size_t bytes = 0;
+        // Only what arrived before this drain: nothing is received during it.
+        while (taken_ < limit && pa_stream_peek(stream_, &data, &bytes) >= 0 && bytes > 0) {
+            const auto frames = static_cast<std::size_t>(
+                std::min<std::uint64_t>(bytes / kBytesPerFrame, limit - taken_));
+            if (data == nullptr) {
+                sink.Lose(frames, LossCause::DeviceOverrun);
+            } else {
+                sink.Push(data, frames);
+                drained = Drained::Audio;
+            }
+            taken_ += frames;
+            if (pa_stream_drop(stream_) < 0) {
+                return Drained::Broken;
+            }
+        }
+        if (drained == Drained::Audio) {
+            Heard(Clock::now());
+        }
+        return Good() ? drained : Drained::Broken;
+    }
+
+    // Audio read by `at` was captured by then, so the stream started no
+    // later than `at` less its length: the earliest such bound, over this
+    // window and the one before (so the two clocks' drift never adds up),
+    // is when it started.
+    void Heard(Clock::time_point at) {
+        const Clock::time_point bound = at - std::chrono::microseconds(taken_ * 1000000 / rate_);
+        if (!heard_ || at - windowBegan_ > kStartWindow) {
+            previousStart_ = heard_ ? start_ : bound;
+            start_ = bound;
+            windowBegan_ = at;
+            heard_ = true;
+        } else {
+            start_ = std::min(start_, bound);
+        }
+    }
+    Clock::time_point Started() const { return std::min(start_, previousStart_); }
 
     // Dropped at once: its callback says when it is done.
     static bool Run(pa_operation* operation) {
@@ -241,6 +282,10 @@ private:
     int wakeFd_ = -1;
     unsigned rate_ = 0;
     std::uint64_t taken_ = 0;  // frames read or lost since the connection
+    bool heard_ = false;       // audio has arrived, so the start is bounded
+    Clock::time_point start_;  // the latest bound on the start in this window
+    Clock::time_point previousStart_;
+    Clock::time_point windowBegan_;
     bool loopFailed_ = false;
 };
 
