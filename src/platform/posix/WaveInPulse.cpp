@@ -283,7 +283,7 @@ private:
     unsigned rate_ = 0;
     std::uint64_t taken_ = 0;  // frames read or lost since the connection
     bool heard_ = false;       // audio has arrived, so the start is bounded
-    Clock::time_point start_;  // the latest bound on the start in this window
+    Clock::time_point start_;  // the earliest bound on the start in this window
     Clock::time_point previousStart_;
     Clock::time_point windowBegan_;
     bool loopFailed_ = false;
