@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -196,6 +198,28 @@ TEST_F(LiveRecording, UnloadingStopsTheRecording) {
     ASSERT_EQ(wav.size(), static_cast<std::size_t>(PENDRAX_WAV_HEADER_BYTES + 2 * kBlock));
     EXPECT_EQ(pendrax_test::Bytes(wav.begin(), wav.begin() + PENDRAX_WAV_HEADER_BYTES),
               pendrax_test::CanonicalHeader(2 * kBlock));
+}
+
+// The sound server's own client library records "pulse", and "default"
+// while a server answers, on the recorder's two threads: no client thread
+// of the library's (ALSA's plugin for the server would start one), and the
+// stop keeps the second in progress.
+TEST_F(LiveRecording, TheServersDevicesRecordOnTheRecordersThreadsAlone) {
+    const auto threads = [] {
+        const std::filesystem::directory_iterator tasks("/proc/self/task");
+        return std::distance(begin(tasks), end(tasks));
+    };
+    for (const char* device : {"pulse", "default"}) {
+        SCOPED_TRACE(device);
+        ::setenv("PENDRAX_CAPTURE_DEVICE", device, 1);
+        const std::string path = dir.File("threads.wav");
+        const auto before = threads();
+        ASSERT_EQ(SoundRecorderStart(Wide(path).c_str()), PENDRAX_SUCCESS);
+        EXPECT_EQ(threads(), before + 2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+        EXPECT_EQ(SoundRecorderStop(), 2);
+    }
+    ::unsetenv("PENDRAX_CAPTURE_DEVICE");
 }
 
 // A name no device has; and "pulse" while no server answers, for which none
