@@ -9,14 +9,16 @@ need_arm_tools() {
     local arch added=0
     for arch in "${ARM_ARCHES[@]}"; do
         if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
-            say "adding the $arch architecture for its ALSA headers and library"
+            say "adding the $arch architecture for its ALSA and libpulse headers and libraries"
             dpkg --add-architecture "$arch"
             added=1
         fi
     done
     [ "$added" -eq 0 ] || apt_update
+    # libpulse-dev too, so that the ARM builds capture through the sound
+    # server's library as the native one does (CMake finds it by pkg-config).
     need qemu-user g++-arm-linux-gnueabihf g++-aarch64-linux-gnu googletest \
-        libasound2-dev:armhf libasound2-dev:arm64
+        libasound2-dev:armhf libasound2-dev:arm64 libpulse-dev:armhf libpulse-dev:arm64
 }
 
 # What dpkg-buildpackage -a needs besides the compilers: the target's

@@ -84,6 +84,21 @@ TEST_F(Alsa, FramesReportedButNotFilledAreSilence) {
     EXPECT_EQ(File(), Heard(2, {}));
 }
 
+// A device that wakes the service once a period: a period and a half is
+// taken at the first wake-up, the rest waits in the device through the
+// period in progress, and a stop there keeps every sample up to it.
+TEST_F(Alsa, AStopInTheMiddleOfAPeriodKeepsEverySample) {
+    alsa_standin::Set({false, false, false, false, true});
+    ASSERT_EQ(Start(), PENDRAX_SUCCESS);
+    standin::Produce(12000);
+    ASSERT_TRUE(standin::WaitFor(standin::Taken));
+    standin::Produce(3000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(standin::Taken()) << "woken before the period was in";
+    EXPECT_EQ(SoundRecorderStop(), 2);
+    EXPECT_EQ(File(), Ramp(15000, 2));
+}
+
 extern "C" void HostHandler(const char*, int, const char*, int, const char*, ...) {}
 
 TEST_F(Alsa, TheHostsErrorHandlerSurvivesARecording) {

@@ -5,7 +5,8 @@
 // (-ESTRPIPE) that snd_pcm_resume ends (-EAGAIN while the system is not
 // back), leaving the stream RUNNING with its buffer; snd_pcm_start only
 // from PREPARED (-EBADFD otherwise); a status whose trigger time stamp is
-// when the state last changed; a global error handler and a thread-local one.
+// when the state last changed; a global error handler and a thread-local one;
+// and, on cue, a descriptor readable only once a period is available.
 #include "AlsaStandIn.h"
 
 #include <sys/eventfd.h>
@@ -42,6 +43,7 @@ alsa_standin::Script script;
 snd_pcm_t* current = nullptr;
 int openDevices = 0;
 unsigned next = 0;
+std::size_t periodFrames = 0;  // as the service asked
 snd_lib_error_handler_t hostHandler = nullptr;
 thread_local snd_local_error_handler_t local = nullptr;
 
@@ -108,7 +110,7 @@ void Produce(std::size_t samples) {
         }
     }
     if (current != nullptr) {
-        Readable(current, true);
+        Readable(current, !script.periods || current->frames.size() >= periodFrames);
     }
 }
 
@@ -161,7 +163,13 @@ int snd_pcm_hw_params_set_rate(snd_pcm_t*, snd_pcm_hw_params_t*, unsigned, int) 
 int snd_pcm_hw_params_set_buffer_time_near(snd_pcm_t*, snd_pcm_hw_params_t*, unsigned*, int*) {
     return 0;
 }
-int snd_pcm_hw_params_set_period_time_near(snd_pcm_t*, snd_pcm_hw_params_t*, unsigned*, int*) {
+// The service's period, kept; ALSA's own signature takes it by pointer.
+int snd_pcm_hw_params_set_period_time_near(
+    snd_pcm_t*, snd_pcm_hw_params_t*,
+    unsigned* val,  // NOLINT(readability-non-const-parameter)
+    int*) {
+    std::lock_guard<std::mutex> guard(lock);
+    periodFrames = std::size_t{*val} * 8000 / 1000000;
     return 0;
 }
 

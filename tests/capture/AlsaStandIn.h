@@ -18,6 +18,9 @@ struct Script {
     // snd_pcm_resume says -EAGAIN (not yet) until the script changes.
     bool holdResume = false;
     bool openFails = false;  // as for a device name that names none
+    // The descriptor is readable only once a period (the time the service
+    // asked for) is available, as a hardware device's is.
+    bool periods = false;
 };
 
 // Sets the script.

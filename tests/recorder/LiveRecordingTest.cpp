@@ -1,4 +1,5 @@
-// The module recording through ALSA from a real sound server: a private
+// The module recording from a real sound server (through its own client
+// library, the default device's backend while it answers): a private
 // PulseAudio (started by the test fixture) plays a 440 Hz tone into a null
 // sink whose monitor is the default source.
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -197,13 +200,45 @@ TEST_F(LiveRecording, UnloadingStopsTheRecording) {
               pendrax_test::CanonicalHeader(2 * kBlock));
 }
 
-TEST_F(LiveRecording, NoCaptureDeviceGivesResultOne) {
-    ::setenv("PENDRAX_CAPTURE_DEVICE", "pendrax_no_such_device", 1);
-    const std::string path = dir.File("none.wav");
-    EXPECT_EQ(SoundRecorderStart(Wide(path).c_str()), PENDRAX_RECORDER_DEVICE_OPEN_FAILED);
-    EXPECT_EQ(SoundRecorderStop(), 0);
+// The sound server's own client library records "pulse", and "default"
+// while a server answers, on the recorder's two threads: no client thread
+// of the library's (ALSA's plugin for the server would start one), and the
+// stop keeps the second in progress.
+TEST_F(LiveRecording, TheServersDevicesRecordOnTheRecordersThreadsAlone) {
+    const auto threads = [] {
+        const std::filesystem::directory_iterator tasks("/proc/self/task");
+        return std::distance(begin(tasks), end(tasks));
+    };
+    for (const char* device : {"pulse", "default"}) {
+        SCOPED_TRACE(device);
+        ::setenv("PENDRAX_CAPTURE_DEVICE", device, 1);
+        const std::string path = dir.File("threads.wav");
+        const auto before = threads();
+        ASSERT_EQ(SoundRecorderStart(Wide(path).c_str()), PENDRAX_SUCCESS);
+        EXPECT_EQ(threads(), before + 2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+        EXPECT_EQ(SoundRecorderStop(), 2);
+    }
     ::unsetenv("PENDRAX_CAPTURE_DEVICE");
-    EXPECT_EQ(pendrax_test::ReadBytes(path), pendrax_test::CanonicalHeader(0));
+}
+
+// A name no device has; and "pulse" while no server answers, for which none
+// is started.
+TEST_F(LiveRecording, NoCaptureDeviceGivesResultOne) {
+    const std::string server = std::getenv("PULSE_SERVER") ? std::getenv("PULSE_SERVER") : "";
+    const std::string noServer = "unix:" + dir.File("no-server");
+    for (const auto& [device, serverAt] :
+         {std::pair{"pendrax_no_such_device", server}, std::pair{"pulse", noServer}}) {
+        SCOPED_TRACE(device);
+        ::setenv("PENDRAX_CAPTURE_DEVICE", device, 1);
+        ::setenv("PULSE_SERVER", serverAt.c_str(), 1);
+        const std::string path = dir.File("none.wav");
+        EXPECT_EQ(SoundRecorderStart(Wide(path).c_str()), PENDRAX_RECORDER_DEVICE_OPEN_FAILED);
+        EXPECT_EQ(SoundRecorderStop(), 0);
+        EXPECT_EQ(pendrax_test::ReadBytes(path), pendrax_test::CanonicalHeader(0));
+    }
+    ::unsetenv("PENDRAX_CAPTURE_DEVICE");
+    ::setenv("PULSE_SERVER", server.c_str(), 1);
 }
 
 }  // namespace

@@ -22,7 +22,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -33,15 +32,18 @@ extern "C" {
 #include <alsa/asoundlib.h>
 }
 
-#include "WaveIn.h"
+#include "PosixWaveIn.h"
 
 namespace pendrax::wavein {
 namespace {
 
-// How much audio ALSA holds between reads: the capture thread reads every
-// period, so this only covers the thread being kept from running.
-constexpr unsigned kBufferMicroseconds = 3000000;
-constexpr unsigned kPeriodMicroseconds = 250000;
+// The capture thread wakes once a period: one second, the recorder's block,
+// so a recording wakes about once a second (a device that cannot hold that
+// much gets its nearest). The buffer covers the thread being kept from
+// running for a few periods. A stop reads what the hardware holds, so a
+// long period does not cost the stop its last samples.
+constexpr unsigned kBufferMicroseconds = 4000000;
+constexpr unsigned kPeriodMicroseconds = 1000000;
 // The most read in one go.
 constexpr snd_pcm_uframes_t kReadFrames = 2048;
 // How often a suspended stream is asked to resume.
@@ -277,15 +279,7 @@ private:
 
 }  // namespace
 
-std::string DeviceName(const std::string& given) {
-    if (!given.empty()) {
-        return given;
-    }
-    const char* named = std::getenv("PENDRAX_CAPTURE_DEVICE");  // NOLINT(concurrency-mt-unsafe)
-    return named != nullptr && *named != '\0' ? named : "default";
-}
-
-std::unique_ptr<Device> NewDevice() {
+std::unique_ptr<Device> NewAlsaDevice() {
     return std::unique_ptr<Device>(new (std::nothrow) AlsaDevice);
 }
 
