@@ -14,6 +14,8 @@
 namespace pendrax {
 namespace {
 
+static_assert(kKernelSampleRate == wav::kSampleRate, "the kernel runs at the files' rate");
+
 // The largest whole number of oscillator periods that fits in an int32.
 constexpr std::uint64_t kOffsetWrap =
     (std::uint64_t{std::numeric_limits<std::int32_t>::max()} / kFlangerPeriod) * kFlangerPeriod;
