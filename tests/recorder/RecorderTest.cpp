@@ -127,7 +127,7 @@ TEST_F(Recorder, StopKeepsTheSecondInProgress) {
     }
 }
 
-TEST_F(Recorder, DeviceFailuresLeaveAFileThatStopOrARetryFinishes) {
+TEST_F(Recorder, DeviceFailuresLeaveAnEmptyRecordingAndStopReturnsZero) {
     struct Case {
         fake_wave_in::Behaviour behaviour;
         int result;
