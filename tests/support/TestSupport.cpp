@@ -10,6 +10,10 @@
 #include <iterator>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
+#include "Utf.h"
+
 namespace pendrax_test {
 
 TempDir::TempDir() {
@@ -29,31 +33,8 @@ TempDir::~TempDir() {
 
 WideString Wide(const std::string& utf8) {
     WideString wide;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        std::uint32_t code = lead;
-        std::size_t length = 1;
-        if (lead >= 0xF0) {
-            code = lead & 0x07;
-            length = 4;
-        } else if (lead >= 0xE0) {
-            code = lead & 0x0F;
-            length = 3;
-        } else if (lead >= 0xC0) {
-            code = lead & 0x1F;
-            length = 2;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        }
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            wide.push_back(static_cast<PendraxWideChar>(0xD800 + (code >> 10)));
-            wide.push_back(static_cast<PendraxWideChar>(0xDC00 + (code & 0x3FF)));
-        } else {
-            wide.push_back(static_cast<PendraxWideChar>(code));
-        }
-        i += length;
+    if (!pendrax::text::Utf8ToWide(utf8, wide)) {
+        ADD_FAILURE() << "a test's text is not UTF-8";
     }
     return wide;
 }
