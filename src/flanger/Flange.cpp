@@ -38,13 +38,8 @@ void ToHostOrder(std::int16_t* samples, std::size_t count) {
 #endif
 }
 
-// The input is read and written in chunks of whole blocks, straight into
-// and out of a working buffer: 256 blocks (512 KiB) make a few hundred
-// system calls per hour of audio on the platform's unbuffered streams, and
-// no byte is copied through a buffer on the way. Blocks stay 1024 samples.
-constexpr std::size_t kChunkBlocks = 256;
 constexpr auto kBlockSamples = static_cast<std::size_t>(kFlangerBlockSamples);
-constexpr std::size_t kChunkSamples = kChunkBlocks * kBlockSamples;
+constexpr auto kChunkSamples = static_cast<std::size_t>(kFlangerChunkSamples);
 
 // Flanges the `count` samples of a chunk that starts at stream position
 // `position`, block by block.

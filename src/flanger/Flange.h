@@ -14,6 +14,14 @@ namespace pendrax {
 
 constexpr int kFlangerBlockSamples = 1024;
 
+// The input is read and written in chunks of whole blocks, straight into
+// and out of a working buffer: 256 blocks (512 KiB) make a few hundred
+// system calls per hour of audio on the platform's unbuffered streams, and
+// no byte is copied through a buffer on the way. (The Wine suite's build
+// reads both numbers from this file.)
+constexpr int kFlangerChunkBlocks = 256;
+constexpr int kFlangerChunkSamples = kFlangerChunkBlocks * kFlangerBlockSamples;
+
 // The offset handed to the kernel for a block that starts at stream
 // position `position`. Up to 2^31 - 1 it is the position itself; beyond, it
 // is the position reduced by whole oscillator periods, so the sweep goes on

@@ -77,11 +77,12 @@ protected:
 };
 
 TEST_F(WAVFlangerFiles, ProcessesWholeAndPartialBlocksExactly) {
+    constexpr auto kChunk = static_cast<std::size_t>(pendrax::kFlangerChunkSamples);
     // 3.5 blocks, then one sample, then an odd trailing byte; past the
     // 256-block chunks the file is read in, ending mid-block and on one.
     for (const std::size_t sampleCount :
          {std::size_t{1}, std::size_t{1024}, std::size_t{3584}, std::size_t{20000},
-          std::size_t{262144 + 1000}, std::size_t{262144} * 2}) {
+          std::size_t{kChunk + 1000}, std::size_t{kChunk} * 2}) {
         for (const bool oddByte : {false, true}) {
             Bytes input = pendrax_test::MakeWav(pendrax_test::RandomSamples(sampleCount, 5));
             if (oddByte) {
