@@ -71,7 +71,7 @@ no_file "missing input" "$work/o.wav"
 expect_failure "output in a missing folder" 1 "cannot create output '$work/no/o.wav': No such file or directory" \
     "$work/in.wav" "$work/no/o.wav"
 expect_failure "output is a directory" 1 "cannot open output '$work/dir': Is a directory" "$work/in.wav" "$work/dir"
-expect_failure "input is a directory" 1 "cannot read input '$work/dir': Is a directory" "$work/dir" "$work/o.wav"
+expect_failure "input is a directory" 3 "cannot read input '$work/dir': Is a directory" "$work/dir" "$work/o.wav"
 expect_failure "output is input" 1 "the output '$work/in.wav' is the input file itself" "$work/in.wav" "$work/in.wav"
 cp "$work/in.wav" "$work/same.wav"
 "$pendrax" flange - "$work/same.wav" <"$work/same.wav" 2>"$work/err"; check "stdin is OUT" 1 $?
@@ -153,7 +153,7 @@ while IFS='|' read -r what status made said command; do
     [ "$made" = - ] || same "$what: output" "$work/$made" "$ref"
     [ -z "$said" ] || expect_text "$what: said" "$work/err" "$said"
 done <<'TABLE'
-stdin closed|1|-|cannot read input standard input: Bad file descriptor|"$pendrax" flange - std.wav <&-
+stdin closed|3|-|cannot read input standard input: Bad file descriptor|"$pendrax" flange - std.wav <&-
 stdin positioned past its start|0|std.wav||{ dd bs=12 count=1 of=/dev/null 2>/dev/null; "$pendrax" flange - std.wav; } <at12.wav
 stdin a pipe|0|std.wav||cat in.wav | "$pendrax" flange - std.wav
 stdin a file|0|std.wav||"$pendrax" flange - std.wav <in.wav
