@@ -147,9 +147,6 @@ bool WriteBytes(Run& run, const void* bytes, std::size_t size) {
         run.result.error = put.error;
         return false;
     }
-    if (run.options.progress) {
-        run.options.progress(run.result.bytesWritten);
-    }
     return true;
 }
 

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "FlangerKernel.h"
 #include "Io.h"
@@ -44,9 +43,6 @@ struct FlangeResult {
 
 struct FlangeOptions {
     BlockKernel kernel = ApplyFlanger;
-    // Told the bytes written so far after each chunk (about half a MiB) on
-    // the caller's thread; may be empty.
-    std::function<void(std::uint64_t bytesWritten)> progress;
 };
 
 // Reads `input` to its end and writes the flanged stream to `output`. The

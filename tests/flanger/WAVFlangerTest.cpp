@@ -313,15 +313,11 @@ TEST_F(WAVFlangerFiles, CoreSaysWhichSideFailedAndHowFarItGot) {
         ASSERT_EQ(
             pendrax::platform::OpenSink(c.sink, pendrax::platform::Existing::kTruncate, output),
             0u);
-        std::uint64_t told = 0;
-        pendrax::FlangeOptions options;
-        options.progress = [&told](std::uint64_t bytes) { told = bytes; };
-        const pendrax::FlangeResult result = pendrax::Flange(source, output, options);
+        const pendrax::FlangeResult result = pendrax::Flange(source, output, {});
         EXPECT_EQ(result.failed, c.failed) << c.source << " to " << c.sink;
         EXPECT_EQ(result.error, static_cast<pendrax::io::OsError>(c.error)) << c.source;
         EXPECT_EQ(result.bytesRead, c.read) << c.source;
         EXPECT_EQ(result.bytesWritten, c.written) << c.source;
-        EXPECT_EQ(told, c.written) << c.source;
         if (c.failed == FailedSide::kNone) {
             EXPECT_TRUE(pendrax_test::ReadBytes(out) == ExpectedOutput(input));
         }
