@@ -2,15 +2,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -244,24 +241,16 @@ TEST_F(Recorder, BlocksDeliveredWhileStopRunsKeepTheFileExact) {
 TEST_F(Recorder, AFailedWriteLeavesAConsistentFile) {
     for (const std::size_t limit : {44 + 2 * kBlock + 5000, 44 + 2 * kBlock, 44 + 2 * kBlock + 2}) {
         SCOPED_TRACE(limit);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            (void)std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit size{limit, limit};
-            ::setrlimit(RLIMIT_FSIZE, &size);
+        const auto record = [this] {
             if (Start() != PENDRAX_SUCCESS) {
-                ::_exit(100);
+                return 100;
             }
             for (int k = 0; k < 5; ++k) {
                 fake_wave_in::Deliver(kBlock, static_cast<unsigned char>(0x10 + k));
             }
-            ::_exit(SoundRecorderStop());
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 2);
+            return SoundRecorderStop();
+        };
+        EXPECT_EQ(pendrax_test::WithFileSizeLimit(limit, record), 2);
         EXPECT_EQ(File(), Recording({0x10, 0x11}));
     }
 }

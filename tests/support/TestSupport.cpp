@@ -1,9 +1,11 @@
 #include "TestSupport.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -137,6 +139,21 @@ std::string CaptureStdout(const std::function<void()>& body) {
     }
     (void)std::fclose(sink);
     return text;
+}
+
+int WithFileSizeLimit(std::size_t limit, const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        (void)std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{limit, limit};
+        (void)::setrlimit(RLIMIT_FSIZE, &size);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
 }
 
 int RunCommand(const std::string& command, std::string* output) {
