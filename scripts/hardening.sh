@@ -67,8 +67,8 @@ cmd_sanitize() {
     # module, which an ASan library cannot be loaded into.
     test_sanitized asan -LE '^install$'
     build_sanitized tsan thread
-    say "recorder, capture, module and flanger suites under ThreadSanitizer"
-    test_sanitized tsan -L '^(recorder|capture|module|flanger)$'
+    say "recorder, capture, module, flanger and platform suites, and the sound server's, under ThreadSanitizer"
+    test_sanitized tsan -L '^(recorder|capture|module|flanger|platform|sound-server)$'
 }
 
 FUZZ_TARGETS=(wavflanger kernel widepath wavwalk)

@@ -6,14 +6,8 @@ pendrax=$1
 version=$2  # project()'s, from CMake
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() { # description, expected status, actual status
-    if [ "$2" != "$3" ]; then echo "FAIL: $1: expected exit $2, got $3"; failures=$((failures + 1));
-    else echo "ok: $1"; fi
-}
-expect_text() { # description, file, text
-    if grep -qF -- "$3" "$2"; then echo "ok: $1"; else echo "FAIL: $1: no '$3' in:"; cat "$2"; failures=$((failures + 1)); fi
-}
+# shellcheck source=tests/host/checks.sh
+source "$(dirname "$0")/checks.sh"
 
 no_file() { [ -e "$2" ] && { echo "FAIL: $1: $2 was created"; failures=$((failures + 1)); }; }
 
@@ -277,5 +271,4 @@ cp "$work/stereo.wav" "$work/-dash.wav"; printf 'text\n' >"$work/t.txt"
 "$pendrax" flange "$work/t.txt" "$work/o.wav" 2>"$work/err"; grep -q "sox" "$work/err" && { echo "FAIL: sox for a text file"; failures=$((failures + 1)); }
 "$pendrax" flange /dev/stdin "$work/o.wav" <"$work/stereo.wav" 2>"$work/err"; expect_text "stream's name" "$work/err" "signed-integer converted.wav"
 
-echo "$failures failure(s)"
-[ "$failures" -eq 0 ]
+finish
