@@ -12,7 +12,7 @@ namespace pendrax::recorder {
 constexpr int PublicStartCode(StartResult result) {
     switch (result) {
         case StartResult::Started: return PENDRAX_SUCCESS;
-        case StartResult::DeviceOpenFailed: return PENDRAX_RECORDER_DEVICE_OPEN_FAILED;
+        case StartResult::DeviceOpenFailed:
         case StartResult::OutOfResources: return PENDRAX_RECORDER_DEVICE_OPEN_FAILED;
         case StartResult::StartFailed: return PENDRAX_RECORDER_START_FAILED;
         case StartResult::WriteFailed: return PENDRAX_RECORDER_FILE_FAILED;
