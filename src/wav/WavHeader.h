@@ -19,12 +19,13 @@ static_assert(kBlockBytes == kSampleRate * kBytesPerSample, "a block is one seco
 constexpr std::uint32_t kMaxBlocks = PENDRAX_MAX_BLOCKS;
 
 // Where the canonical header keeps each field.
-constexpr std::size_t kRiffTagAt = 0;
-constexpr std::size_t kRiffSizeAt = 4;
-constexpr std::size_t kFormTypeAt = 8;
-constexpr std::size_t kFirstChunkAt = 12;     // the "fmt " chunk, after "RIFF", its size and "WAVE"
 constexpr std::size_t kChunkHeaderBytes = 8;  // an id and a 32-bit size
-constexpr std::size_t kFormatSizeAt = kFirstChunkAt + 4;
+constexpr std::size_t kChunkSizeField = 4;    // the size, within a chunk's header
+constexpr std::size_t kRiffTagAt = 0;
+constexpr std::size_t kRiffSizeAt = kRiffTagAt + kChunkSizeField;
+constexpr std::size_t kFormTypeAt = kChunkHeaderBytes;
+constexpr std::size_t kFirstChunkAt = kFormTypeAt + 4;  // the "fmt " chunk, after "WAVE"
+constexpr std::size_t kFormatSizeAt = kFirstChunkAt + kChunkSizeField;
 constexpr std::size_t kFormatFieldsAt = kFirstChunkAt + kChunkHeaderBytes;
 // The format chunk's fields, from their start.
 constexpr std::size_t kFormatTagField = 0;
@@ -35,7 +36,7 @@ constexpr std::size_t kBlockAlignField = 12;
 constexpr std::size_t kBitsPerSampleField = 14;
 constexpr std::uint32_t kCanonicalFormatBytes = 16;
 constexpr std::size_t kDataChunkAt = kFormatFieldsAt + kCanonicalFormatBytes;
-constexpr std::size_t kDataSizeAt = kDataChunkAt + 4;
+constexpr std::size_t kDataSizeAt = kDataChunkAt + kChunkSizeField;
 static_assert(kDataSizeAt + 4 == kWavHeaderBytes, "the fields fill the header");
 // What the RIFF size counts beyond the data: the header after its first 8 bytes.
 constexpr std::uint32_t kRiffOverhead = kWavHeaderBytes - kChunkHeaderBytes;

@@ -66,7 +66,7 @@ HeaderWalk WalkHeader(const unsigned char* bytes, std::size_t count) {
     const std::uint64_t end = count;
     for (std::uint64_t at = kFirstChunkAt; at + kChunkHeaderBytes <= end;) {
         const unsigned char* chunk = bytes + at;
-        const std::uint32_t size = Little32(chunk + 4);
+        const std::uint32_t size = Little32(chunk + kChunkSizeField);
         const std::uint64_t fieldsAt = at + kChunkHeaderBytes;
         if (IdIs(chunk, "data")) {
             walk.hasData = true;
@@ -142,7 +142,7 @@ Trailer WalkTrailer(const unsigned char* bytes, std::size_t count) {
     if (printable) {
         trailer.kind = Trailer::Kind::kChunk;
         std::memcpy(trailer.chunk.id, bytes, 4);
-        trailer.chunk.size = Little32(bytes + 4);
+        trailer.chunk.size = Little32(bytes + kChunkSizeField);
     }
     return trailer;
 }
