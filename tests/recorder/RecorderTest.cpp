@@ -48,8 +48,15 @@ protected:
                          [](unsigned char fill) { return fake_wave_in::Deliver(kBlock, fill); })) {
             return false;
         }
+        // The header is rewritten after each block's samples: wait for both.
+        const auto written = [&] {
+            const Bytes file = ReadBytes(dir.File(name));
+            const Bytes header = CanonicalHeader(static_cast<std::uint32_t>(blocks * kBlock));
+            return file.size() == 44 + blocks * kBlock &&
+                   std::equal(header.begin(), header.end(), file.begin());
+        };
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (FileSize(dir.File(name)) != 44 + blocks * static_cast<long>(kBlock)) {
+        while (!written()) {
             if (std::chrono::steady_clock::now() > end) {
                 return false;
             }
