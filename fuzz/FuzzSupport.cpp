@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "FlangerKernel.h"
+#include "Utf.h"
 
 namespace pendrax_fuzz {
 namespace {
@@ -50,7 +51,13 @@ const std::string& ScratchDirectory() {
     return path;
 }
 
-WideString Widen(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
+WideString Widen(const std::string& utf8) {
+    WideString wide;
+    if (!pendrax::text::Utf8ToWide(utf8, wide)) {
+        Fail("a path is not UTF-8");
+    }
+    return wide;
+}
 
 Bytes ReadFile(const std::string& path) {
     Bytes bytes;

@@ -21,8 +21,8 @@ using WideString = std::basic_string<PendraxWideChar>;
 // the targets leave in it. Its path is plain ASCII.
 const std::string& ScratchDirectory();
 
-// ASCII to the module's wide form.
-WideString Widen(const std::string& ascii);
+// UTF-8 to the module's wide form.
+WideString Widen(const std::string& utf8);
 
 Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const unsigned char* data, std::size_t size);

@@ -17,6 +17,7 @@
 #include "Files.h"
 #include "FuzzSupport.h"
 #include "PendraxWAVFlanger.h"
+#include "Utf.h"
 
 namespace {
 
@@ -27,46 +28,6 @@ const std::string kSuccess = "Flanger effect applied and saved to output.wav\n";
 const std::string kOpenInputFailed = "Failed to open input file.\n";
 const std::string kOpenOutputFailed = "Failed to open output file.\n";
 const std::string kReadFailed = "Failed to read input file.\n";
-
-// UTF-16 of a UTF-8 string, or false when it is not well-formed UTF-8.
-bool Utf8ToUtf16(const std::string& utf8, WideString& wide) {
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        std::size_t length = 1;
-        std::uint32_t code = lead;
-        std::uint32_t least = 0;
-        if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, code = lead & 0x07u, least = 0x10000;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, code = lead & 0x0Fu, least = 0x800;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, code = lead & 0x1Fu, least = 0x80;
-        } else if (lead >= 0x80 || lead == 0) {
-            return false;
-        }
-        if (i + length > utf8.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3Fu);
-        }
-        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        if (code >= 0x10000) {
-            wide.push_back(static_cast<PendraxWideChar>(0xD800 + ((code - 0x10000) >> 10)));
-            wide.push_back(static_cast<PendraxWideChar>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-        } else {
-            wide.push_back(static_cast<PendraxWideChar>(code));
-        }
-        i += length;
-    }
-    return true;
-}
 
 bool HasUnpairedSurrogate(const WideString& units) {
     for (std::size_t i = 0; i < units.size(); ++i) {
@@ -91,7 +52,7 @@ void CheckNarrowForm(const WideString& units) {
         return;
     }
     WideString back;
-    if (!Utf8ToUtf16(narrow, back) || back != upToZero) {
+    if (!pendrax::text::Utf8ToWide(narrow, back) || back != upToZero) {
         Fail("the narrow name is not the exact UTF-8 form of the path");
     }
 }

@@ -67,8 +67,8 @@ cmd_sanitize() {
     # module, which an ASan library cannot be loaded into.
     test_sanitized asan -LE '^install$'
     build_sanitized tsan thread
-    say "recorder, capture, module and flanger suites under ThreadSanitizer"
-    test_sanitized tsan -L '^(recorder|capture|module|flanger)$'
+    say "recorder, capture, module, flanger and platform suites, and the sound server's, under ThreadSanitizer"
+    test_sanitized tsan -L '^(recorder|capture|module|flanger|platform|sound-server)$'
 }
 
 FUZZ_TARGETS=(wavflanger kernel widepath wavwalk)
@@ -127,33 +127,16 @@ source_files() {
         \( -name '*.cpp' -o -name '*.c' -o -name '*.h' \) | sort)
 }
 
-# clang-tidy over the files of a compile database under the given folders.
-# A file that passed is checked again only once it, a header or a
-# .clang-tidy has changed: each pass leaves a stamp in the tree.
+# clang-tidy over the files of a compile database under the given folders,
+# by the tool's own parallel runner; the warnings fail it (.clang-tidy).
 tidy_database() { # tree, folder-regex
-    local tree=$1 stamps=$1/tidy-stamps-$CLANG_VERSION files file newest stale=() status=0
-    files=$(sed -n 's/^ *"file": "\(.*\)",\?$/\1/p' "$tree/compile_commands.json" |
-        grep -E "^$ROOT/($2)/" | sort -u)
-    [ -n "$files" ] || return 0
-    mkdir -p "$stamps"
-    newest=$(cd "$ROOT" && find src include tools tests fuzz bench .clang-tidy \
-        \( -name '*.h' -o -name .clang-tidy \) -printf '%T@\n' | sort -n | tail -n 1)
-    for file in $files; do
-        local stamp=$stamps/${file//\//_}
-        [ -f "$stamp" ] && [ "$stamp" -nt "$file" ] &&
-            [ "$(stat -c %Y "$stamp")" -gt "${newest%.*}" ] && continue
-        stale+=("$file")
-    done
-    echo "$((${#stale[@]})) of $(wc -w <<<"$files") files changed since they last passed"
-    [ ${#stale[@]} -gt 0 ] || return 0
-    # shellcheck disable=SC2016
-    printf '%s\n' "${stale[@]}" | xargs -P "$JOBS" -I{} bash -c \
-        'stamp=$3/${4//\//_}; rm -f "$stamp"
-         clang-tidy-"$1" -p "$2" --quiet "$4" >"$stamp.log" 2>&1 && touch "$stamp"' \
-        - "$CLANG_VERSION" "$tree" "$stamps" {} || status=1
-    for file in "${stale[@]}"; do
-        grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' "$stamps/${file//\//_}.log" || true
-    done
+    local output status=0
+    output=$("run-clang-tidy-$CLANG_VERSION" -clang-tidy-binary "clang-tidy-$CLANG_VERSION" -p "$1" \
+        -j "$JOBS" -quiet "^$ROOT/($2)/" 2>&1) || status=$?
+    # Its colours and its progress (each command, each file's count of
+    # warnings outside the sources) left out.
+    sed 's/\x1b\[[0-9;]*m//g' <<<"$output" |
+        grep -v -E '^(clang-tidy-[0-9]+ |[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$)' || true
     return "$status"
 }
 

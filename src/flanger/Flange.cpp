@@ -14,6 +14,8 @@
 namespace pendrax {
 namespace {
 
+static_assert(kKernelSampleRate == wav::kSampleRate, "the kernel runs at the files' rate");
+
 // The largest whole number of oscillator periods that fits in an int32.
 constexpr std::uint64_t kOffsetWrap =
     (std::uint64_t{std::numeric_limits<std::int32_t>::max()} / kFlangerPeriod) * kFlangerPeriod;
@@ -36,13 +38,8 @@ void ToHostOrder(std::int16_t* samples, std::size_t count) {
 #endif
 }
 
-// The input is read and written in chunks of whole blocks, straight into
-// and out of a working buffer: 256 blocks (512 KiB) make a few hundred
-// system calls per hour of audio on the platform's unbuffered streams, and
-// no byte is copied through a buffer on the way. Blocks stay 1024 samples.
-constexpr std::size_t kChunkBlocks = 256;
 constexpr auto kBlockSamples = static_cast<std::size_t>(kFlangerBlockSamples);
-constexpr std::size_t kChunkSamples = kChunkBlocks * kBlockSamples;
+constexpr auto kChunkSamples = static_cast<std::size_t>(kFlangerChunkSamples);
 
 // Flanges the `count` samples of a chunk that starts at stream position
 // `position`, block by block.
@@ -149,9 +146,6 @@ bool WriteBytes(Run& run, const void* bytes, std::size_t size) {
         run.result.failed = FailedSide::kOutput;
         run.result.error = put.error;
         return false;
-    }
-    if (run.options.progress) {
-        run.options.progress(run.result.bytesWritten);
     }
     return true;
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "FlangerKernel.h"
 #include "Io.h"
@@ -13,6 +12,14 @@
 namespace pendrax {
 
 constexpr int kFlangerBlockSamples = 1024;
+
+// The input is read and written in chunks of whole blocks, straight into
+// and out of a working buffer: 256 blocks (512 KiB) make a few hundred
+// system calls per hour of audio on the platform's unbuffered streams, and
+// no byte is copied through a buffer on the way. (The Wine suite's build
+// reads both numbers from this file.)
+constexpr int kFlangerChunkBlocks = 256;
+constexpr int kFlangerChunkSamples = kFlangerChunkBlocks * kFlangerBlockSamples;
 
 // The offset handed to the kernel for a block that starts at stream
 // position `position`. Up to 2^31 - 1 it is the position itself; beyond, it
@@ -36,9 +43,6 @@ struct FlangeResult {
 
 struct FlangeOptions {
     BlockKernel kernel = ApplyFlanger;
-    // Told the bytes written so far after each chunk (about half a MiB) on
-    // the caller's thread; may be empty.
-    std::function<void(std::uint64_t bytesWritten)> progress;
 };
 
 // Reads `input` to its end and writes the flanged stream to `output`. The

@@ -11,13 +11,20 @@ constexpr float kFlangerRate = 0.5f;
 constexpr float kFlangerDepth = 0.9f;
 constexpr float kFlangerMaxDelaySeconds = 0.005f;
 
-// 2*pi/8000: the oscillator's phase per sample and cycle per second.
-constexpr double kPhaseFactor = 0.0007853981633974483;
 // The kernel's fixed sample rate, as a float (the swing is a float product).
+// The kernel stands alone; the flange over files asserts that this is the
+// files' rate.
 constexpr float kKernelSampleRate = 8000.0f;
 
+// 2*pi over the sample rate: the oscillator's phase per sample and cycle per
+// second. The quotient rounds to the same double as 2*pi/8000 written out.
+constexpr double kPhaseFactor = 6.283185307179586476925286766559 / double{kKernelSampleRate};
+
 // Samples per oscillator cycle with the file flanger's rate.
-constexpr std::int64_t kFlangerPeriod = 16000;
+constexpr std::int64_t kFlangerPeriod =
+    static_cast<std::int64_t>(double{kKernelSampleRate} / double{kFlangerRate});
+static_assert(kFlangerPeriod * double{kFlangerRate} == double{kKernelSampleRate},
+              "the file flanger's rate divides the sample rate into whole cycles");
 
 // The delay, in whole samples, at stream position n:
 // trunc(((sin((n * rate) * 2pi/8000) * depth + 1) * swing) * 0.5), all in

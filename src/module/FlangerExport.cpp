@@ -70,8 +70,9 @@ int FlangeFileWith(BlockKernel kernel, const PendraxWideChar* inputPath,
     try {
         return FlangeFile(kernel, inputPath, outputPath);
     } catch (const std::bad_alloc&) {
-        // Converting the paths is the only allocation; a path too long to
-        // convert cannot be opened. No file is open at that point.
+        // Converting the paths is the only allocation that can throw (the
+        // flange's buffers and thread fall back to one chunk at a time); a
+        // path too long to convert cannot be opened. No file is open then.
         return Report(kOpenInputFailed, PENDRAX_FLANGER_OPEN_FAILED);
     }
 }

@@ -11,8 +11,14 @@ COleObjectFactory frameworkFactory = {"FrameworkFactory", nullptr};
 // the module runs, including the loader's first call into it.
 AFX_MODULE_STATE moduleState = {&frameworkClass, nullptr, &frameworkFactory, nullptr, nullptr};
 
+#if defined(PENDRAX_FRAMEWORK_CONTROLS)
 bool refuseInitialisation = false;
 bool refuseAllocation = false;
+#else
+// The shipped module never refuses.
+constexpr bool refuseInitialisation = false;
+constexpr bool refuseAllocation = false;
+#endif
 
 }  // namespace
 
@@ -62,6 +68,7 @@ void* CDynLinkLibrary::operator new(std::size_t size) noexcept {
 
 void CDynLinkLibrary::operator delete(void* entry) noexcept { std::free(entry); }
 
+#if defined(PENDRAX_FRAMEWORK_CONTROLS)
 namespace pendrax::framework {
 
 const CRuntimeClass* OwnClasses() { return &frameworkClass; }
@@ -89,3 +96,4 @@ void Reset() {
 }
 
 }  // namespace pendrax::framework
+#endif

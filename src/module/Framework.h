@@ -3,8 +3,10 @@
 // this is the least the module's load and unload use of it: the current
 // module state with its class and factory lists, the extension-module
 // record, and the chain of dynamic-link-library entries that links the
-// extension modules together. It lives inside the module; tests read its
-// state and chain, and can make it refuse an initialisation or an allocation.
+// extension modules together. It lives inside the module. The tests' build
+// of it (PENDRAX_FRAMEWORK_CONTROLS) also lets them read its state and
+// chain and make it refuse an initialisation or an allocation; the shipped
+// module carries none of that.
 #pragma once
 
 #include <cstddef>
@@ -75,6 +77,7 @@ private:
     CDynLinkLibrary* next_;
 };
 
+#if defined(PENDRAX_FRAMEWORK_CONTROLS)
 namespace pendrax::framework {
 
 // The classes and factory the framework itself registered before any
@@ -95,3 +98,4 @@ void RefuseAllocation(bool refuse);
 void Reset();
 
 }  // namespace pendrax::framework
+#endif

@@ -5,6 +5,11 @@
 add_library(pendrax_framework OBJECT ${CMAKE_CURRENT_LIST_DIR}/Framework.cpp)
 target_include_directories(pendrax_framework PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(pendrax_framework PRIVATE pendrax_warnings)
+# The same with the tests' controls, for the test build only.
+add_library(pendrax_framework_controlled OBJECT ${CMAKE_CURRENT_LIST_DIR}/Framework.cpp)
+target_include_directories(pendrax_framework_controlled PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(pendrax_framework_controlled PUBLIC PENDRAX_FRAMEWORK_CONTROLS)
+target_link_libraries(pendrax_framework_controlled PRIVATE pendrax_warnings)
 
 add_library(pendrax_module_main OBJECT ${CMAKE_CURRENT_LIST_DIR}/ModuleMain.cpp)
 target_link_libraries(pendrax_module_main PUBLIC pendrax_framework PRIVATE pendrax_warnings)
@@ -22,9 +27,16 @@ target_include_directories(pendrax_module_entry PRIVATE ${CMAKE_CURRENT_LIST_DIR
 target_link_libraries(pendrax_module_entry PRIVATE pendrax_warnings)
 
 # Gives `target` the load and unload sequence: the stand-in, the handlers
-# and the platform's entry, in the order the sequence needs.
+# and the platform's entry, in the order the sequence needs. CONTROLLED:
+# the stand-in with the tests' controls.
 function(pendrax_add_module_lifecycle target)
-  target_sources(${target} PRIVATE $<TARGET_OBJECTS:pendrax_framework>
+  cmake_parse_arguments(PARSE_ARGV 1 lifecycle "CONTROLLED" "" "")
+  set(framework pendrax_framework)
+  if(lifecycle_CONTROLLED)
+    set(framework pendrax_framework_controlled)
+    target_compile_definitions(${target} PRIVATE PENDRAX_FRAMEWORK_CONTROLS)
+  endif()
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:${framework}>
                  $<TARGET_OBJECTS:pendrax_module_main>)
   if(WIN32)
     target_sources(${target} PRIVATE $<TARGET_OBJECTS:pendrax_module_entry>)

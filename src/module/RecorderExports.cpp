@@ -1,8 +1,8 @@
 // SoundRecorderStart and SoundRecorderStop: the recorder on a file, its
 // header kept up to date after every block, mapped to the documented
-// numbers. A start that failed after the file was created still needs its
-// stop, which finishes the file, as it always has; a later start does that
-// stop's work itself (the file already holds the header for no blocks).
+// numbers. A start that failed after the file was created owes a stop that
+// returns 0; the file already holds the header for no blocks, so that stop,
+// or a later start in its place, only clears the debt.
 //
 // The state belongs to the process that made it. A forked child has the
 // memory but none of the threads: it sees no recording, and makes its own
@@ -20,6 +20,7 @@
 #include "PendraxWAVFlanger.h"
 #include "Recorder.h"
 #include "RecordingFile.h"
+#include "StartCode.h"
 
 namespace {
 
@@ -76,30 +77,26 @@ RecorderState* Made() {
 extern "C" PENDRAX_API int SoundRecorderStart(const PendraxWideChar* path) {
     RecorderState* const made = Made();
     if (made == nullptr) {
-        return PENDRAX_RECORDER_DEVICE_OPEN_FAILED;  // as for the recorder's own buffers
+        return recorder::PublicStartCode(recorder::StartResult::OutOfResources);
     }
     RecorderState& state = *made;
     std::lock_guard<std::mutex> guard(state.lock);
     if (state.recorder.Recording()) {
         return PENDRAX_RECORDER_BUSY;
     }
-    state.failedStart = false;  // the owed stop: its file is finished already
+    state.failedStart = false;  // the owed stop: its file holds its header already
     std::shared_ptr<io::Sink> sink;
     if (const int opened = module::OpenRecordingFile(path, sink); opened != PENDRAX_SUCCESS) {
         return opened;
     }
-    switch (state.recorder.Start(std::move(sink), recorder::Options{}).result) {
-        case recorder::StartResult::Started: return PENDRAX_SUCCESS;
-        case recorder::StartResult::WriteFailed: return PENDRAX_RECORDER_FILE_FAILED;
-        case recorder::StartResult::Busy: return PENDRAX_RECORDER_BUSY;
-        case recorder::StartResult::StartFailed:
-            state.failedStart = true;
-            return PENDRAX_RECORDER_START_FAILED;
-        case recorder::StartResult::DeviceOpenFailed:
-        case recorder::StartResult::OutOfResources: break;
-    }
-    state.failedStart = true;
-    return PENDRAX_RECORDER_DEVICE_OPEN_FAILED;
+    const recorder::StartResult result =
+        state.recorder.Start(std::move(sink), recorder::Options{}).result;
+    // A failure at the device's stages leaves the file with the header for
+    // no blocks, and owes a stop.
+    state.failedStart = result == recorder::StartResult::DeviceOpenFailed ||
+                        result == recorder::StartResult::OutOfResources ||
+                        result == recorder::StartResult::StartFailed;
+    return recorder::PublicStartCode(result);
 }
 
 extern "C" PENDRAX_API int SoundRecorderStop(void) {

@@ -5,14 +5,12 @@
 namespace pendrax::wav {
 namespace {
 
-void PutTag(unsigned char* out, const char (&tag)[4]) { std::memcpy(out, tag, 4); }
+void PutTag(unsigned char* out, const char (&tag)[5]) { std::memcpy(out, tag, 4); }
 
 void PutLittle16(unsigned char* out, std::uint16_t value) {
     out[0] = static_cast<unsigned char>(value & 0xFF);
     out[1] = static_cast<unsigned char>(value >> 8);
 }
-
-void SetTag(char (&tag)[4], const char* text) { std::memcpy(tag, text, 4); }
 
 // The most data bytes, in whole 16-bit samples, whose RIFF size still fits
 // 32 bits.
@@ -24,56 +22,36 @@ std::uint32_t Clamped(std::uint64_t dataBytes) {
 
 }  // namespace
 
-void Finalise(WavHeader& header, std::uint32_t blockCount) {
-    const std::uint32_t dataBytes = blockCount * kBlockBytes;
-    SetTag(header.riffTag, "RIFF");
-    header.riffSize = dataBytes + kRiffOverhead;
-    SetTag(header.formType, "WAVE");
-    SetTag(header.formatTag, "fmt ");
-    header.formatSize = kCanonicalFormatBytes;
-    header.formatCode = 1;
-    header.channels = 1;
-    header.samplesPerSecond = kSampleRate;
-    header.bytesPerSecond = kSampleRate * kBytesPerSample;
-    header.blockAlign = kBytesPerSample;
-    header.bitsPerSample = 16;
-    SetTag(header.dataTag, "data");
-    header.dataSize = dataBytes;
-}
-
-void SerialiseWavHeader(const WavHeader& header, unsigned char (&bytes)[kWavHeaderBytes]) {
-    PutTag(bytes + 0, header.riffTag);
-    PutLittle32(bytes + kRiffSizeAt, header.riffSize);
-    PutTag(bytes + 8, header.formType);
-    PutTag(bytes + kFirstChunkAt, header.formatTag);
-    PutLittle32(bytes + 16, header.formatSize);
-    PutLittle16(bytes + 20, header.formatCode);
-    PutLittle16(bytes + 22, header.channels);
-    PutLittle32(bytes + 24, header.samplesPerSecond);
-    PutLittle32(bytes + 28, header.bytesPerSecond);
-    PutLittle16(bytes + 32, header.blockAlign);
-    PutLittle16(bytes + 34, header.bitsPerSample);
-    PutTag(bytes + kDataChunkAt, header.dataTag);
-    PutLittle32(bytes + kDataSizeAt, header.dataSize);
-}
-
 void CanonicalHeader(std::uint64_t dataBytes, unsigned char (&bytes)[kWavHeaderBytes]) {
-    WavHeader header{};
-    Finalise(header, 0);
-    SerialiseWavHeader(header, bytes);
+    PutTag(bytes + kRiffTagAt, "RIFF");
+    PutTag(bytes + kFormTypeAt, "WAVE");
+    PutTag(bytes + kFirstChunkAt, "fmt ");
+    PutLittle32(bytes + kFormatSizeAt, kCanonicalFormatBytes);
+    unsigned char* fields = bytes + kFormatFieldsAt;
+    PutLittle16(fields + kFormatTagField, kPcmFormat);
+    PutLittle16(fields + kChannelsField, 1);
+    PutLittle32(fields + kSampleRateField, kSampleRate);
+    PutLittle32(fields + kByteRateField, kSampleRate * kBytesPerSample);
+    PutLittle16(fields + kBlockAlignField, kBytesPerSample);
+    PutLittle16(fields + kBitsPerSampleField, 8 * kBytesPerSample);
+    PutTag(bytes + kDataChunkAt, "data");
     SetSizes(bytes, dataBytes);
 }
 
 void StreamedHeader(unsigned char (&bytes)[kWavHeaderBytes]) {
     CanonicalHeader(0, bytes);
-    PutLittle32(bytes + kRiffSizeAt, kStreamedSize);
-    PutLittle32(bytes + kDataSizeAt, kStreamedSize);
+    SetStreamedSizes(bytes);
 }
 
 void SetSizes(unsigned char (&bytes)[kWavHeaderBytes], std::uint64_t dataBytes) {
     const std::uint32_t data = Clamped(dataBytes);
     PutLittle32(bytes + kRiffSizeAt, data + kRiffOverhead);
     PutLittle32(bytes + kDataSizeAt, data);
+}
+
+void SetStreamedSizes(unsigned char* bytes) {
+    PutLittle32(bytes + kRiffSizeAt, kStreamedSize);
+    PutLittle32(bytes + kDataSizeAt, kStreamedSize);
 }
 
 }  // namespace pendrax::wav

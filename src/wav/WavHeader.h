@@ -1,5 +1,5 @@
 // The 44-byte canonical RIFF/WAVE header: mono 16-bit PCM at 8000 samples
-// per second, its layout and its writer. Recordings are sized in whole
+// per second, its layout and its one writer, over bytes. Recordings are sized in whole
 // one-second blocks; other writers give a byte count.
 #pragma once
 
@@ -18,46 +18,39 @@ static_assert(kBlockBytes == kSampleRate * kBytesPerSample, "a block is one seco
 // The most blocks the 32-bit size fields describe exactly.
 constexpr std::uint32_t kMaxBlocks = PENDRAX_MAX_BLOCKS;
 
-// Where the canonical header keeps its sizes and chunks.
-constexpr std::size_t kRiffSizeAt = 4;
-constexpr std::size_t kFirstChunkAt = 12;  // after "RIFF", its size and "WAVE"
-constexpr std::size_t kDataChunkAt = 36;
-constexpr std::size_t kDataSizeAt = 40;
+// Where the canonical header keeps each field.
 constexpr std::size_t kChunkHeaderBytes = 8;  // an id and a 32-bit size
+constexpr std::size_t kChunkSizeField = 4;    // the size, within a chunk's header
+constexpr std::size_t kRiffTagAt = 0;
+constexpr std::size_t kRiffSizeAt = kRiffTagAt + kChunkSizeField;
+constexpr std::size_t kFormTypeAt = kChunkHeaderBytes;
+constexpr std::size_t kFirstChunkAt = kFormTypeAt + 4;  // the "fmt " chunk, after "WAVE"
+constexpr std::size_t kFormatSizeAt = kFirstChunkAt + kChunkSizeField;
+constexpr std::size_t kFormatFieldsAt = kFirstChunkAt + kChunkHeaderBytes;
+// The format chunk's fields, from their start.
+constexpr std::size_t kFormatTagField = 0;
+constexpr std::size_t kChannelsField = 2;
+constexpr std::size_t kSampleRateField = 4;
+constexpr std::size_t kByteRateField = 8;
+constexpr std::size_t kBlockAlignField = 12;
+constexpr std::size_t kBitsPerSampleField = 14;
 constexpr std::uint32_t kCanonicalFormatBytes = 16;
+constexpr std::size_t kDataChunkAt = kFormatFieldsAt + kCanonicalFormatBytes;
+constexpr std::size_t kDataSizeAt = kDataChunkAt + kChunkSizeField;
+static_assert(kDataSizeAt + 4 == kWavHeaderBytes, "the fields fill the header");
 // What the RIFF size counts beyond the data: the header after its first 8 bytes.
 constexpr std::uint32_t kRiffOverhead = kWavHeaderBytes - kChunkHeaderBytes;
+
+// The format tag of integer PCM.
+constexpr std::uint16_t kPcmFormat = 1;
 
 // Both sizes of a streamed header, whose length is unknown when it is
 // written: readers take the samples to the end of the stream.
 constexpr std::uint32_t kStreamedSize = 0xFFFFFFFFU;
 
-struct WavHeader {
-    char riffTag[4];
-    std::uint32_t riffSize;
-    char formType[4];
-    char formatTag[4];
-    std::uint32_t formatSize;
-    std::uint16_t formatCode;
-    std::uint16_t channels;
-    std::uint32_t samplesPerSecond;
-    std::uint32_t bytesPerSecond;
-    std::uint16_t blockAlign;
-    std::uint16_t bitsPerSample;
-    char dataTag[4];
-    std::uint32_t dataSize;
-};
-
-// Sets every field for blockCount one-second blocks. The sizes are formed in
-// 32-bit unsigned arithmetic, exact up to kMaxBlocks.
-void Finalise(WavHeader& header, std::uint32_t blockCount);
-
-// The header as it is stored in a file: its fields in order, little-endian,
-// with no gaps, whatever the host's byte order or structure layout.
-void SerialiseWavHeader(const WavHeader& header, unsigned char (&bytes)[kWavHeaderBytes]);
-
 // The stored header for `dataBytes` of samples, clamped to the most whole
-// samples the 32-bit sizes hold.
+// samples the 32-bit sizes hold: its fields in order, little-endian, with no
+// gaps, whatever the host's byte order.
 void CanonicalHeader(std::uint64_t dataBytes, unsigned char (&bytes)[kWavHeaderBytes]);
 
 // The stored header of a stream: both sizes kStreamedSize.
@@ -66,6 +59,9 @@ void StreamedHeader(unsigned char (&bytes)[kWavHeaderBytes]);
 // Mends the RIFF and data sizes of a stored canonical header (its other
 // fields kept) for `dataBytes` of samples, clamped as above.
 void SetSizes(unsigned char (&bytes)[kWavHeaderBytes], std::uint64_t dataBytes);
+
+// Gives a stored header a stream's sizes, its other fields kept.
+void SetStreamedSizes(unsigned char* bytes);
 
 // Little-endian fields, as RIFF stores them.
 inline std::uint32_t Little32(const unsigned char* at) {

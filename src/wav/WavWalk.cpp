@@ -8,7 +8,6 @@ namespace {
 // Besides kStreamedSize, the data size some recorders give a stream.
 constexpr std::uint32_t kOtherStreamedSize = 0x7FFFF000U;
 
-constexpr std::size_t kFormatFieldsBytes = 16;
 constexpr std::size_t kExtensibleFieldsBytes = 26;  // up to the sub-format's tag
 constexpr std::uint32_t kExtensibleChunkBytes = 40;
 
@@ -17,11 +16,11 @@ bool IdIs(const unsigned char* at, const char* id) { return std::memcmp(at, id, 
 Format ReadFormat(const unsigned char* fields, std::uint32_t chunkBytes, std::uint64_t inView) {
     Format format;
     format.chunkBytes = chunkBytes;
-    format.tag = Little16(fields);
-    format.channels = Little16(fields + 2);
-    format.sampleRate = Little32(fields + 4);
-    format.byteRate = Little32(fields + 8);
-    format.bitsPerSample = Little16(fields + 14);
+    format.tag = Little16(fields + kFormatTagField);
+    format.channels = Little16(fields + kChannelsField);
+    format.sampleRate = Little32(fields + kSampleRateField);
+    format.byteRate = Little32(fields + kByteRateField);
+    format.bitsPerSample = Little16(fields + kBitsPerSampleField);
     if (format.tag == kExtensibleFormat && chunkBytes >= kExtensibleChunkBytes &&
         inView >= kExtensibleFieldsBytes) {
         format.tag = Little16(fields + 24);  // the sub-format's own tag
@@ -34,7 +33,7 @@ unsigned ProblemsOf(const HeaderWalk& walk) {
     if (!walk.hasFormat) {
         problems |= kNoFormat;
     } else {
-        if (walk.format.tag != kPcmFormat || walk.format.bitsPerSample != 16) {
+        if (walk.format.tag != kPcmFormat || walk.format.bitsPerSample != 8 * kBytesPerSample) {
             problems |= kNotPcm16;
         }
         if (walk.format.channels != 1) {
@@ -55,7 +54,8 @@ bool IsPlaceholder(std::uint32_t size) {
 
 HeaderWalk WalkHeader(const unsigned char* bytes, std::size_t count) {
     HeaderWalk walk;
-    walk.riffWave = count >= kFirstChunkAt && IdIs(bytes, "RIFF") && IdIs(bytes + 8, "WAVE");
+    walk.riffWave = count >= kFirstChunkAt && IdIs(bytes + kRiffTagAt, "RIFF") &&
+                    IdIs(bytes + kFormTypeAt, "WAVE");
     if (!walk.riffWave) {
         walk.problems = kNotRiffWave;
         return walk;
@@ -66,7 +66,7 @@ HeaderWalk WalkHeader(const unsigned char* bytes, std::size_t count) {
     const std::uint64_t end = count;
     for (std::uint64_t at = kFirstChunkAt; at + kChunkHeaderBytes <= end;) {
         const unsigned char* chunk = bytes + at;
-        const std::uint32_t size = Little32(chunk + 4);
+        const std::uint32_t size = Little32(chunk + kChunkSizeField);
         const std::uint64_t fieldsAt = at + kChunkHeaderBytes;
         if (IdIs(chunk, "data")) {
             walk.hasData = true;
@@ -76,7 +76,7 @@ HeaderWalk WalkHeader(const unsigned char* bytes, std::size_t count) {
             break;
         }
         if (IdIs(chunk, "fmt ")) {
-            if (size >= kFormatFieldsBytes && fieldsAt + kFormatFieldsBytes <= end) {
+            if (size >= kCanonicalFormatBytes && fieldsAt + kCanonicalFormatBytes <= end) {
                 walk.hasFormat = true;
                 walk.format = ReadFormat(bytes + fieldsAt, size, end - fieldsAt);
             }
@@ -142,7 +142,7 @@ Trailer WalkTrailer(const unsigned char* bytes, std::size_t count) {
     if (printable) {
         trailer.kind = Trailer::Kind::kChunk;
         std::memcpy(trailer.chunk.id, bytes, 4);
-        trailer.chunk.size = Little32(bytes + 4);
+        trailer.chunk.size = Little32(bytes + kChunkSizeField);
     }
     return trailer;
 }

@@ -16,7 +16,6 @@ namespace pendrax::wav {
 // usually come before the samples.
 constexpr std::size_t kWalkBytes = 4096;
 
-constexpr std::uint16_t kPcmFormat = 1;
 constexpr std::uint16_t kExtensibleFormat = 0xFFFE;
 
 // The "fmt " chunk's fields.

@@ -187,7 +187,9 @@ TEST(FastKernel, ExtremeSamplesAverageAsDefined) {
     EXPECT_EQ(FirstMismatch(input, 1234567), -1);
 }
 
-TEST(FastKernel, OtherSettingsFollowTheDefinition) {
+// Only the file flanger's sweep has a table of delay changes: a setting that
+// differs in one value (rate, depth, swing) must not be taken for it.
+TEST(FastKernel, OtherSettingsAreNotTakenForTheFileFlangers) {
     const auto input = pendrax_test::RandomSamples(1024, 5);
     EXPECT_EQ(FirstMismatch(input, 0, 3.0f, kFlangerDepth, kFlangerMaxDelaySeconds), -1);
     EXPECT_EQ(FirstMismatch(input, 777, kFlangerRate, 0.5f, kFlangerMaxDelaySeconds), -1);

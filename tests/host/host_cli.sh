@@ -6,14 +6,8 @@ pendrax=$1
 version=$2  # project()'s, from CMake
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() { # description, expected status, actual status
-    if [ "$2" != "$3" ]; then echo "FAIL: $1: expected exit $2, got $3"; failures=$((failures + 1));
-    else echo "ok: $1"; fi
-}
-expect_text() { # description, file, text
-    if grep -qF -- "$3" "$2"; then echo "ok: $1"; else echo "FAIL: $1: no '$3' in:"; cat "$2"; failures=$((failures + 1)); fi
-}
+# shellcheck source=tests/host/checks.sh
+source "$(dirname "$0")/checks.sh"
 
 no_file() { [ -e "$2" ] && { echo "FAIL: $1: $2 was created"; failures=$((failures + 1)); }; }
 
@@ -71,7 +65,7 @@ no_file "missing input" "$work/o.wav"
 expect_failure "output in a missing folder" 1 "cannot create output '$work/no/o.wav': No such file or directory" \
     "$work/in.wav" "$work/no/o.wav"
 expect_failure "output is a directory" 1 "cannot open output '$work/dir': Is a directory" "$work/in.wav" "$work/dir"
-expect_failure "input is a directory" 1 "cannot read input '$work/dir': Is a directory" "$work/dir" "$work/o.wav"
+expect_failure "input is a directory" 3 "cannot read input '$work/dir': Is a directory" "$work/dir" "$work/o.wav"
 expect_failure "output is input" 1 "the output '$work/in.wav' is the input file itself" "$work/in.wav" "$work/in.wav"
 cp "$work/in.wav" "$work/same.wav"
 "$pendrax" flange - "$work/same.wav" <"$work/same.wav" 2>"$work/err"; check "stdin is OUT" 1 $?
@@ -153,7 +147,7 @@ while IFS='|' read -r what status made said command; do
     [ "$made" = - ] || same "$what: output" "$work/$made" "$ref"
     [ -z "$said" ] || expect_text "$what: said" "$work/err" "$said"
 done <<'TABLE'
-stdin closed|1|-|cannot read input standard input: Bad file descriptor|"$pendrax" flange - std.wav <&-
+stdin closed|3|-|cannot read input standard input: Bad file descriptor|"$pendrax" flange - std.wav <&-
 stdin positioned past its start|0|std.wav||{ dd bs=12 count=1 of=/dev/null 2>/dev/null; "$pendrax" flange - std.wav; } <at12.wav
 stdin a pipe|0|std.wav||cat in.wav | "$pendrax" flange - std.wav
 stdin a file|0|std.wav||"$pendrax" flange - std.wav <in.wav
@@ -285,5 +279,4 @@ cp "$work/stereo.wav" "$work/-dash.wav"; printf 'text\n' >"$work/t.txt"
 "$pendrax" flange "$work/t.txt" "$work/o.wav" 2>"$work/err"; grep -q "sox" "$work/err" && { echo "FAIL: sox for a text file"; failures=$((failures + 1)); }
 "$pendrax" flange /dev/stdin "$work/o.wav" <"$work/stereo.wav" 2>"$work/err"; expect_text "stream's name" "$work/err" "signed-integer converted.wav"
 
-echo "$failures failure(s)"
-[ "$failures" -eq 0 ]
+finish

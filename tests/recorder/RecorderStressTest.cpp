@@ -85,7 +85,7 @@ TEST(RecorderStress, TenThousandRecordingsWithBlocksArrivingMeanwhileLeaveNothin
                   pendrax_test::CanonicalHeader(static_cast<std::uint32_t>(blocks * kBlock)))
             << recording;
         ASSERT_FALSE(fake_wave_in::DeviceOpen());
-        // Keeps the fake's call log short; no device is open here.
+        // The next recording gets a device that opens and starts; none is open here.
         fake_wave_in::Reset();
     }
     finished = true;

@@ -1,14 +1,20 @@
 #include "TestSupport.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "Utf.h"
 
 namespace pendrax_test {
 
@@ -29,31 +35,8 @@ TempDir::~TempDir() {
 
 WideString Wide(const std::string& utf8) {
     WideString wide;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        std::uint32_t code = lead;
-        std::size_t length = 1;
-        if (lead >= 0xF0) {
-            code = lead & 0x07;
-            length = 4;
-        } else if (lead >= 0xE0) {
-            code = lead & 0x0F;
-            length = 3;
-        } else if (lead >= 0xC0) {
-            code = lead & 0x1F;
-            length = 2;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        }
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            wide.push_back(static_cast<PendraxWideChar>(0xD800 + (code >> 10)));
-            wide.push_back(static_cast<PendraxWideChar>(0xDC00 + (code & 0x3FF)));
-        } else {
-            wide.push_back(static_cast<PendraxWideChar>(code));
-        }
-        i += length;
+    if (!pendrax::text::Utf8ToWide(utf8, wide)) {
+        ADD_FAILURE() << "a test's text is not UTF-8";
     }
     return wide;
 }
@@ -156,6 +139,21 @@ std::string CaptureStdout(const std::function<void()>& body) {
     }
     (void)std::fclose(sink);
     return text;
+}
+
+int WithFileSizeLimit(std::size_t limit, const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        (void)std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{limit, limit};
+        (void)::setrlimit(RLIMIT_FSIZE, &size);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
 }
 
 int RunCommand(const std::string& command, std::string* output) {

@@ -46,6 +46,11 @@ void AppendSamples(Bytes& bytes, const std::vector<std::int16_t>& samples);
 // Runs `body` with standard output sent to a file and returns what it printed.
 std::string CaptureStdout(const std::function<void()>& body);
 
+// Runs `body` in a forked child whose files may grow to `limit` bytes, a
+// write past it failing (EFBIG) instead of raising SIGXFSZ. Returns the
+// child's exit status, body's result, or -1 when it did not exit.
+int WithFileSizeLimit(std::size_t limit, const std::function<int()>& body);
+
 // Runs a shell command; returns its exit status and, if asked, its output.
 int RunCommand(const std::string& command, std::string* output = nullptr);
 

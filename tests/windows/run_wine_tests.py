@@ -2,7 +2,7 @@
 """Runs the cross-built module under Wine through the Windows test host, and
 the Windows pendrax.exe.
 
-usage: run_wine_tests.py ARCH CROSS_BUILD WINEPREFIX PENDRAX WORK_DIR [PULSE_SCRIPTS_DIR]
+usage: run_wine_tests.py ARCH CROSS_BUILD WINEPREFIX PENDRAX WORK_DIR CHUNK_SAMPLES [PULSE_SCRIPTS_DIR]
 
 ARCH is x86_64 (run with wine64) or i686 (run with the 32-bit wine).
 PENDRAX is the Linux host, whose output the Windows one must match byte
@@ -24,7 +24,8 @@ import tempfile
 import time
 
 ARCH, BUILD, PREFIX, PENDRAX, WORK = sys.argv[1:6]
-PULSE_SCRIPTS = sys.argv[6] if len(sys.argv) > 6 else None
+CHUNK_SAMPLES = int(sys.argv[6])  # the samples the flanger reads at a time
+PULSE_SCRIPTS = sys.argv[7] if len(sys.argv) > 7 else None
 WINE = {"x86_64": "/usr/lib/wine/wine64", "i686": "/usr/lib/wine/wine"}[ARCH]
 WINESERVER = "/usr/lib/wine/wineserver"
 HOST = os.path.join(BUILD, "tests", "windows", "pendrax_windows_host.exe")
@@ -114,9 +115,8 @@ def flange(input_name, output_name):
 
 def run_flanger_checks():
     generator = random.Random(5)
-    # Past two of the flanger's 262144-sample chunks, ending mid-block and
-    # with an odd byte.
-    samples = [generator.randint(-32768, 32767) for _ in range(2 * 262144 + 3 * 8000 + 517)]
+    # Past two of the flanger's chunks, ending mid-block and with an odd byte.
+    samples = [generator.randint(-32768, 32767) for _ in range(2 * CHUNK_SAMPLES + 3 * 8000 + 517)]
     source = canonical_wav(samples, trailing=b"\x7f")
     write(os.path.join(WORK, "in.wav"), source)
     expected_path = os.path.join(WORK, "expected.wav")

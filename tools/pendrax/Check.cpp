@@ -13,8 +13,6 @@ namespace pendrax_host {
 namespace wav = pendrax::wav;
 namespace {
 
-constexpr unsigned kWavePcm = 1;
-
 // A name that starts with '-' would be read as an option.
 std::string NotAnOption(const std::string& name, Shell shell) {
     if (name.empty() || name[0] != '-') {
@@ -40,7 +38,7 @@ std::string ConvertedName(const Arg& input, bool stream) {
 
 // The formats sox reads inside a WAV file.
 bool SoxReadsTag(unsigned tag) {
-    return tag == kWavePcm || tag == 2 || tag == 3 || tag == 6 || tag == 7 || tag == 0x11 ||
+    return tag == wav::kPcmFormat || tag == 2 || tag == 3 || tag == 6 || tag == 7 || tag == 0x11 ||
            tag == 0x31;
 }
 
@@ -190,7 +188,7 @@ std::string FormatName(unsigned tag, unsigned bits) {
     // Sample formats carry their width; coded ones are named alone.
     const std::string width = std::to_string(bits) + "-bit ";
     switch (tag) {
-        case kWavePcm: return width + "PCM";
+        case wav::kPcmFormat: return width + "PCM";
         case 3: return width + "floating-point";
         case 6: return width + "A-law";
         case 7: return width + "u-law";
@@ -261,8 +259,7 @@ int CheckInput(const Arg& input, bool stream, unsigned char* head, std::size_t c
             }
         }
         if (in.walk.dataSize == 0) {
-            wav::PutLittle32(head + wav::kRiffSizeAt, wav::kStreamedSize);
-            wav::PutLittle32(head + wav::kDataSizeAt, wav::kStreamedSize);
+            wav::SetStreamedSizes(head);
         }
     } else if (in.mended || (in.sizes.held & 1U) != 0) {
         MendSizes(head, in.sizes.held & ~std::uint64_t{1});

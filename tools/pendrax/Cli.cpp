@@ -164,9 +164,7 @@ constexpr ExitRow kExitRows[] = {
      "stopped early: the device ended or writing failed (blocks so far kept)"},
     {kExitAudioLost, "record", "recorded, but audio was lost (the seconds lost are silence)"},
     {kExitStartFailedBase + PENDRAX_RECORDER_DEVICE_OPEN_FAILED, "record",
-     "the capture device did not open"},
-    {kExitStartFailedBase + PENDRAX_RECORDER_QUEUE_FAILED, "record",
-     "the recorder got no buffers or threads"},
+     "the capture device did not open, or got no buffers or threads"},
     {kExitStartFailedBase + PENDRAX_RECORDER_START_FAILED, "record", "capture did not start"},
     {kExitStartFailedBase + PENDRAX_RECORDER_FILE_FAILED, "record",
      "OUT could not be created or written (OUT left as it was)"},
@@ -178,8 +176,10 @@ constexpr ExitRow kExitRows[] = {
     {kExitTerminated, "flange", "ended by SIGTERM (OUT left as it was)"},
 };
 
+constexpr const char* kUsage = "Usage: pendrax [-q] COMMAND [OPTION]... ARGUMENT...\n";
+
+// The help after the usage line.
 constexpr const char* kHelp =
-    "Usage: pendrax [-q] COMMAND [OPTION]... ARGUMENT...\n"
     "Flange 16-bit mono WAV files and record the audio input.\n"
     "\n"
     "Commands:\n"
@@ -245,6 +245,7 @@ constexpr const char* kRecordHelp =
 
 bool PrintHelp(const std::string& command) {
     if (command.empty()) {
+        std::fputs(kUsage, stdout);
         std::fputs(kHelp, stdout);
     } else if (command == "flange") {
         std::fputs(kFlangeHelp, stdout);
@@ -267,10 +268,7 @@ bool PrintHelp(const std::string& command) {
     return true;
 }
 
-void PrintUsage() {
-    Say("Usage: pendrax [-q] COMMAND [OPTION]... ARGUMENT...\n"
-        "Commands: flange, record, help. Try 'pendrax --help'.\n");
-}
+void PrintUsage() { Say("%sCommands: flange, record, help. Try 'pendrax --help'.\n", kUsage); }
 
 const char* Version() { return PENDRAX_VERSION_STRING; }
 

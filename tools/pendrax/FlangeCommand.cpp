@@ -136,7 +136,7 @@ int RunFlange(const Args& args) {
     const io::Transfer got = source.Read(head, sizeof head);
     if (got.error != 0) {
         CannotInput("read", input, ErrorText(got.error));
-        return kExitOpenFailed;
+        return kExitIoFailed;
     }
     CheckedInput checked;
     if (!force) {

@@ -16,6 +16,7 @@
 #include "Quote.h"
 #include "Recorder.h"
 #include "RecordingNews.h"
+#include "StartCode.h"
 #include "WavHeader.h"
 
 namespace pendrax_host {
@@ -71,10 +72,9 @@ std::string LostText(std::uint64_t frames, recorder::LossCause cause) {
     return text;
 }
 
-std::string StartFailure(recorder::StartResult result, const std::string& device, int& code) {
+std::string StartFailure(recorder::StartResult result, const std::string& device) {
     switch (result) {
         case recorder::StartResult::DeviceOpenFailed:
-            code = PENDRAX_RECORDER_DEVICE_OPEN_FAILED;
             return NamedCaptureDevices()
                        ? "the capture device '" + device +
                              "' did not open (is there an audio input? -D or "
@@ -82,15 +82,10 @@ std::string StartFailure(recorder::StartResult result, const std::string& device
                        : "the default audio input did not open (is there one, and may programs "
                          "use it?)";
         case recorder::StartResult::OutOfResources:
-            code = PENDRAX_RECORDER_QUEUE_FAILED;
             return "the recorder could not get its buffers or threads";
-        case recorder::StartResult::StartFailed:
-            code = PENDRAX_RECORDER_START_FAILED;
-            return "capture did not start";
-        case recorder::StartResult::Busy:
-            code = PENDRAX_RECORDER_BUSY;
-            return "a recording is already in progress";
-        default: code = PENDRAX_RECORDER_FILE_FAILED; return std::string();
+        case recorder::StartResult::StartFailed: return "capture did not start";
+        case recorder::StartResult::Busy: return "a recording is already in progress";
+        default: return std::string();
     }
 }
 
@@ -174,8 +169,8 @@ int RunRecord(const Args& args) {
         if (!target.Replacing() && target.Seekable()) {
             (void)target.Truncate(0);
         }
-        int code = PENDRAX_RECORDER_FILE_FAILED;
-        const std::string why = StartFailure(started.result, started.device, code);
+        const int code = recorder::PublicStartCode(started.result);
+        const std::string why = StartFailure(started.result, started.device);
         if (code == PENDRAX_RECORDER_FILE_FAILED) {
             Say("pendrax: writing %s failed: %s\n", name.c_str(), ErrorText(started.error).c_str());
         } else {

@@ -9,19 +9,12 @@
 #include <climits>
 #include <cstdint>
 
+#include "CallLimits.h"
+
 namespace pendrax::platform {
 namespace {
 
 io::OsError LastError() { return static_cast<io::OsError>(errno); }
-
-// One system call moves at most this much, so the count fits ssize_t.
-constexpr std::size_t kMostPerCall = std::size_t{1} << 30;
-
-std::size_t PerCall(std::size_t size) { return size < kMostPerCall ? size : kMostPerCall; }
-
-bool OffsetFits(std::uint64_t offset, std::size_t size) {
-    return offset <= static_cast<std::uint64_t>(INT64_MAX) - size;
-}
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "CallLimits.h"
+
 namespace pendrax::platform {
 namespace {
 
@@ -11,16 +13,7 @@ io::OsError LastError() { return static_cast<io::OsError>(GetLastError()); }
 
 HANDLE Handle(NativeFile file) { return static_cast<HANDLE>(file); }
 
-// One call moves at most this much, so the count fits a DWORD.
-constexpr std::size_t kMostPerCall = std::size_t{1} << 30;
-
-DWORD PerCall(std::size_t size) {
-    return static_cast<DWORD>(size < kMostPerCall ? size : kMostPerCall);
-}
-
-bool OffsetFits(std::uint64_t offset, std::size_t size) {
-    return offset <= static_cast<std::uint64_t>(INT64_MAX) - size;
-}
+DWORD CallBytes(std::size_t size) { return static_cast<DWORD>(PerCall(size)); }
 
 LARGE_INTEGER Large(std::uint64_t value) {
     LARGE_INTEGER large{};
@@ -63,8 +56,8 @@ io::Transfer FileSource::Read(void* data, std::size_t size) {
     auto* bytes = static_cast<unsigned char*>(data);
     while (done.bytes < size) {
         DWORD got = 0;
-        if (!ReadFile(Handle(stream_.File()), bytes + done.bytes, PerCall(size - done.bytes), &got,
-                      nullptr)) {
+        if (!ReadFile(Handle(stream_.File()), bytes + done.bytes, CallBytes(size - done.bytes),
+                      &got, nullptr)) {
             const DWORD error = GetLastError();
             // A pipe whose writer closed has ended, not failed.
             done.error = error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : error;
@@ -103,7 +96,7 @@ io::Transfer FileSource::ReadAt(std::uint64_t offset, void* data, std::size_t si
     while (done.bytes < size) {
         OVERLAPPED at = At(offset + done.bytes);
         DWORD got = 0;
-        if (!ReadFile(file, bytes + done.bytes, PerCall(size - done.bytes), &got, &at)) {
+        if (!ReadFile(file, bytes + done.bytes, CallBytes(size - done.bytes), &got, &at)) {
             const DWORD error = GetLastError();
             done.error = error == ERROR_HANDLE_EOF ? 0 : error;
             break;
@@ -140,8 +133,8 @@ io::Transfer FileSink::Write(const void* data, std::size_t size) {
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (done.bytes < size) {
         DWORD put = 0;
-        if (!WriteFile(Handle(stream_.File()), bytes + done.bytes, PerCall(size - done.bytes), &put,
-                       nullptr)) {
+        if (!WriteFile(Handle(stream_.File()), bytes + done.bytes, CallBytes(size - done.bytes),
+                       &put, nullptr)) {
             done.error = LastError();
             break;
         }
@@ -175,7 +168,7 @@ io::OsError FileSink::WriteAt(std::uint64_t offset, const void* data, std::size_
     while (done < size && error == 0) {
         OVERLAPPED at = At(offset + done);
         DWORD put = 0;
-        if (!WriteFile(file, bytes + done, PerCall(size - done), &put, &at)) {
+        if (!WriteFile(file, bytes + done, CallBytes(size - done), &put, &at)) {
             error = LastError();
         } else if (put == 0) {
             error = ERROR_WRITE_FAULT;

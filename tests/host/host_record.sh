@@ -9,14 +9,8 @@ pendrax=$1
 work=$(mktemp -d)
 player=
 trap '[ -n "$player" ] && kill "$player" 2>/dev/null; rm -rf "$work"' EXIT
-failures=0
-check() { # description, expected status, actual status
-    if [ "$2" != "$3" ]; then echo "FAIL: $1: expected exit $2, got $3"; failures=$((failures + 1));
-    else echo "ok: $1"; fi
-}
-expect_text() { # description, file, text
-    if grep -qF -- "$3" "$2"; then echo "ok: $1"; else echo "FAIL: $1: no '$3' in:"; cat "$2"; failures=$((failures + 1)); fi
-}
+# shellcheck source=tests/host/checks.sh
+source "$(dirname "$0")/checks.sh"
 blocks_in() { echo $(( ($(stat -c %s "$1") - 44) / 16000 )); }
 # The header's data size and the file's length agree on whole blocks.
 header_matches() { [ "$(soxi -s "$1")" = $(( $(blocks_in "$1") * 8000 )) ] && [ $(( ($(stat -c %s "$1") - 44) % 16000 )) = 0 ]; }
@@ -136,5 +130,4 @@ header_matches "$work/lost.wav" || { echo "FAIL: the lost recording's header"; f
 # The other suites share the server: bring it back.
 "$(dirname "$0")/../support/start-pulse" "$(dirname "$(dirname "$PULSE_RUNTIME_PATH")")" >/dev/null
 
-echo "$failures failure(s)"
-[ "$failures" -eq 0 ]
+finish

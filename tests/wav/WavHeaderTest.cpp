@@ -7,18 +7,13 @@
 #include "WavHeader.h"
 #include "WavWalk.h"
 
-using pendrax::wav::Finalise;
-using pendrax::wav::SerialiseWavHeader;
-using pendrax::wav::WavHeader;
 using pendrax_test::Bytes;
 
 namespace {
 
 Bytes HeaderBytes(std::uint32_t blockCount) {
-    WavHeader header{};
-    Finalise(header, blockCount);
     unsigned char bytes[pendrax::wav::kWavHeaderBytes];
-    SerialiseWavHeader(header, bytes);
+    pendrax::wav::CanonicalHeader(std::uint64_t{blockCount} * pendrax::wav::kBlockBytes, bytes);
     return Bytes(bytes, bytes + sizeof bytes);
 }
 

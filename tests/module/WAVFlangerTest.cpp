@@ -1,28 +1,23 @@
+// The flanger export on files: what it writes, what it prints and returns,
+// and what each failure leaves.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <cerrno>
-
 #include "Flange.h"
-#include "FlangerKernel.h"
+#include "FlangeOracle.h"
 #include "PendraxWAVFlanger.h"
-#include "Replace.h"
-#include "Streams.h"
 #include "TestSupport.h"
 
 namespace {
 
 using pendrax_test::Bytes;
+using pendrax_test::ExpectedFlangerOutput;
 using pendrax_test::TempDir;
 using pendrax_test::Wide;
 using pendrax_test::WideString;
@@ -49,26 +44,6 @@ Outcome Flange(const std::string& input, const std::string& output) {
     return Flange(Wide(input).c_str(), Wide(output).c_str());
 }
 
-// What the output must be: the header, then the reference kernel over
-// 1024-sample blocks with a running offset; a trailing odd byte dropped.
-Bytes ExpectedOutput(const Bytes& input) {
-    Bytes expected(44, 0);
-    std::copy_n(input.begin(), std::min<std::size_t>(44, input.size()), expected.begin());
-    std::vector<std::int16_t> samples;
-    for (std::size_t k = 44; k + 1 < input.size(); k += 2) {
-        samples.push_back(static_cast<std::int16_t>(input[k] | (input[k + 1] << 8)));
-    }
-    for (std::size_t start = 0; start < samples.size(); start += 1024) {
-        const auto count =
-            static_cast<std::int32_t>(std::min<std::size_t>(1024, samples.size() - start));
-        pendrax::ApplyFlangerReference(samples.data() + start, count, pendrax::kFlangerRate,
-                                       pendrax::kFlangerDepth, pendrax::kFlangerMaxDelaySeconds,
-                                       static_cast<std::int32_t>(start));
-    }
-    pendrax_test::AppendSamples(expected, samples);
-    return expected;
-}
-
 class WAVFlangerFiles : public ::testing::Test {
 protected:
     TempDir dir;
@@ -77,11 +52,12 @@ protected:
 };
 
 TEST_F(WAVFlangerFiles, ProcessesWholeAndPartialBlocksExactly) {
+    constexpr auto kChunk = static_cast<std::size_t>(pendrax::kFlangerChunkSamples);
     // 3.5 blocks, then one sample, then an odd trailing byte; past the
     // 256-block chunks the file is read in, ending mid-block and on one.
     for (const std::size_t sampleCount :
          {std::size_t{1}, std::size_t{1024}, std::size_t{3584}, std::size_t{20000},
-          std::size_t{262144 + 1000}, std::size_t{262144} * 2}) {
+          std::size_t{kChunk + 1000}, std::size_t{kChunk} * 2}) {
         for (const bool oddByte : {false, true}) {
             Bytes input = pendrax_test::MakeWav(pendrax_test::RandomSamples(sampleCount, 5));
             if (oddByte) {
@@ -93,7 +69,8 @@ TEST_F(WAVFlangerFiles, ProcessesWholeAndPartialBlocksExactly) {
             EXPECT_EQ(outcome.printed, kSuccessMessage);
             const Bytes output = pendrax_test::ReadBytes(out);
             EXPECT_EQ(output.size(), 44 + 2 * sampleCount) << sampleCount << " odd " << oddByte;
-            EXPECT_TRUE(output == ExpectedOutput(input)) << sampleCount << " odd " << oddByte;
+            EXPECT_TRUE(output == ExpectedFlangerOutput(input))
+                << sampleCount << " odd " << oddByte;
         }
     }
 }
@@ -139,7 +116,7 @@ TEST_F(WAVFlangerFiles, TreatsEverythingAfterByte44AsSamples) {
     pendrax_test::AppendSamples(input, pendrax_test::RandomSamples(3000, 8));
     pendrax_test::WriteBytes(in, input);
     ASSERT_EQ(Flange(in, out).result, 999);
-    EXPECT_TRUE(pendrax_test::ReadBytes(out) == ExpectedOutput(input));
+    EXPECT_TRUE(pendrax_test::ReadBytes(out) == ExpectedFlangerOutput(input));
 }
 
 TEST_F(WAVFlangerFiles, SuccessMessageNamesOutputWavWhateverThePath) {
@@ -251,7 +228,7 @@ TEST_F(WAVFlangerFiles, InputArrivingInShortReadsGivesTheSameOutput) {
     const Outcome outcome = Flange(in, out);
     writer.join();
     EXPECT_EQ(outcome.result, 999);
-    EXPECT_TRUE(pendrax_test::ReadBytes(out) == ExpectedOutput(input));
+    EXPECT_TRUE(pendrax_test::ReadBytes(out) == ExpectedFlangerOutput(input));
 }
 
 // A write that fails part-way through a chunk (here, at a file size limit,
@@ -260,19 +237,9 @@ TEST_F(WAVFlangerFiles, AWriteFailingMidChunkLeavesWhatWasWritten) {
     const Bytes input = pendrax_test::MakeWav(pendrax_test::RandomSamples(300000, 9));
     pendrax_test::WriteBytes(in, input);
     constexpr std::size_t kLimit = 44 + 100001;
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        (void)std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit size{kLimit, kLimit};
-        ::setrlimit(RLIMIT_FSIZE, &size);
-        ::_exit(Flange(in, out).result);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 2);
-    const Bytes expected = ExpectedOutput(input);
+    EXPECT_EQ(pendrax_test::WithFileSizeLimit(kLimit, [this] { return Flange(in, out).result; }),
+              2);
+    const Bytes expected = ExpectedFlangerOutput(input);
     EXPECT_TRUE(pendrax_test::ReadBytes(out) == Bytes(expected.begin(), expected.begin() + kLimit));
 }
 
@@ -281,128 +248,6 @@ TEST_F(WAVFlangerFiles, FullDeviceIsAWriteFailureNotSuccess) {
     const Outcome outcome = Flange(in, "/dev/full");
     EXPECT_EQ(outcome.result, 2);
     EXPECT_EQ(outcome.printed, kWriteMessage);
-}
-
-// The core, on streams the caller opened: each side's failure with the
-// system's reason and the bytes moved, a pipe read to its end.
-TEST_F(WAVFlangerFiles, CoreSaysWhichSideFailedAndHowFarItGot) {
-    using pendrax::FailedSide;
-    using pendrax::platform::FileSink;
-    using pendrax::platform::FileSource;
-    using pendrax::platform::Ownership;
-    const Bytes input = pendrax_test::MakeWav(pendrax_test::RandomSamples(300001, 11));
-    pendrax_test::WriteBytes(in, input);
-    int pipeEnds[2] = {-1, -1};
-    ASSERT_EQ(::pipe(pipeEnds), 0);
-    std::thread feeder(
-        [&] { FileSink(pipeEnds[1], Ownership::kOwned).Write(input.data(), input.size()); });
-    struct Case {
-        std::string source, sink;
-        FailedSide failed;
-        int error;
-        std::uint64_t read, written;
-    };
-    const std::uint64_t size = input.size();
-    for (const Case& c : {Case{"pipe", out, FailedSide::kNone, 0, size, size},
-                          Case{in, "/dev/full", FailedSide::kOutput, ENOSPC, 44, 0},
-                          Case{dir.path(), out, FailedSide::kInput, EISDIR, 0, 0}}) {
-        FileSource source(c.source == "pipe" ? pipeEnds[0] : ::open(c.source.c_str(), O_RDONLY),
-                          Ownership::kOwned);
-        FileSink output;
-        ASSERT_EQ(
-            pendrax::platform::OpenSink(c.sink, pendrax::platform::Existing::kTruncate, output),
-            0u);
-        std::uint64_t told = 0;
-        pendrax::FlangeOptions options;
-        options.progress = [&told](std::uint64_t bytes) { told = bytes; };
-        const pendrax::FlangeResult result = pendrax::Flange(source, output, options);
-        EXPECT_EQ(result.failed, c.failed) << c.source << " to " << c.sink;
-        EXPECT_EQ(result.error, static_cast<pendrax::io::OsError>(c.error)) << c.source;
-        EXPECT_EQ(result.bytesRead, c.read) << c.source;
-        EXPECT_EQ(result.bytesWritten, c.written) << c.source;
-        EXPECT_EQ(told, c.written) << c.source;
-        if (c.failed == FailedSide::kNone) {
-            EXPECT_TRUE(pendrax_test::ReadBytes(out) == ExpectedOutput(input));
-        }
-    }
-    feeder.join();
-}
-
-// A sink handed a file already written to (a redirected standard output)
-// rewrites only its own bytes; one appending (>>) rewrites none.
-TEST_F(WAVFlangerFiles, SinksRewriteOnlyTheirOwnBytes) {
-    using pendrax::platform::FileSink;
-    using pendrax::platform::Ownership;
-    for (const int mode : {O_WRONLY, O_WRONLY | O_APPEND}) {
-        pendrax_test::WriteBytes(out, {'a', 'b'});
-        const int file = ::open(out.c_str(), mode);
-        ASSERT_EQ(::lseek(file, 0, SEEK_END), 2);
-        FileSink sink(file, Ownership::kOwned);
-        EXPECT_EQ(sink.Write("cdef", 4).bytes, 4u);
-        const bool appending = (mode & O_APPEND) != 0;
-        EXPECT_EQ(sink.Seekable(), !appending);
-        EXPECT_EQ(sink.WriteAt(0, "C", 1) == 0, !appending);
-        EXPECT_EQ(sink.Truncate(2) == 0, !appending);
-        EXPECT_EQ(sink.Write("g", 1).bytes, 1u);
-        EXPECT_TRUE(pendrax_test::ReadBytes(out) == (appending
-                                                         ? Bytes{'a', 'b', 'c', 'd', 'e', 'f', 'g'}
-                                                         : Bytes{'a', 'b', 'C', 'd', 'g'}));
-    }
-}
-
-// Replacement: the old file stays whole until the commit, through links,
-// with its permissions, by names near the limit, and one taker at a time.
-TEST_F(WAVFlangerFiles, ReplacementKeepsLinksModesAndTheOldFileUntilCommit) {
-    using pendrax::platform::Replacement;
-    using pendrax::platform::ReplaceStep;
-    const Bytes old = {1, 2, 3};
-    const Bytes fresh = {4, 5, 6, 7};
-    pendrax_test::WriteBytes(in, pendrax_test::MakeWav(pendrax_test::RandomSamples(3000, 5)));
-    const std::string longName = dir.File(std::string(250, 'n'));
-    const std::string link = dir.File("link.wav");
-    pendrax_test::WriteBytes(out, old);
-    ASSERT_EQ(::chmod(out.c_str(), 0640), 0);
-    ASSERT_EQ(::symlink("out.wav", link.c_str()), 0);
-    for (const std::string& target : {link, longName}) {
-        for (const bool commit : {false, true}) {
-            Replacement replacement;
-            ASSERT_FALSE(replacement.Begin(target).Failed()) << target;
-            Replacement second;
-            EXPECT_EQ(second.Begin(target).step, ReplaceStep::kLockTarget);
-            // The exports keep the same lock: the file is left alone.
-            EXPECT_EQ(Flange(in, target).result, 1) << target;
-            replacement.Sink().Write(fresh.data(), fresh.size());
-            EXPECT_TRUE(pendrax_test::ReadBytes(target) == old || target == longName);
-            if (commit) {
-                EXPECT_FALSE(replacement.Commit().Failed());
-            }
-        }
-        EXPECT_TRUE(pendrax_test::ReadBytes(target) == fresh) << target;
-    }
-    struct stat info = {};
-    ASSERT_EQ(::lstat(link.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
-    ASSERT_EQ(::stat(out.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
-    // Nothing is left beside them: the target, the link, the long name, the input.
-    EXPECT_EQ(pendrax_test::RunCommand("test $(ls -A " + dir.path() + " | wc -l) = 4"), 0);
-    pendrax::platform::FileSource input;
-    ASSERT_EQ(pendrax::platform::OpenSource(out, input), 0u);
-    Replacement overInput;
-    ASSERT_FALSE(overInput.Begin(link).Failed());
-    EXPECT_TRUE(pendrax::platform::SameFile(overInput.Target(), input.Stream().File()));
-}
-
-TEST(KernelOffset, IsThePositionUntilTheInt32LimitThenWrapsByWholePeriods) {
-    EXPECT_EQ(pendrax::KernelOffset(0), 0);
-    EXPECT_EQ(pendrax::KernelOffset(1024), 1024);
-    EXPECT_EQ(pendrax::KernelOffset(2147483647u), 2147483647);
-    for (const std::uint64_t position :
-         {2147483648ull, 2147484672ull, 10000000000ull, 1ull << 62}) {
-        const std::int32_t offset = pendrax::KernelOffset(position);
-        EXPECT_GE(offset, 0);
-        EXPECT_EQ(static_cast<std::uint64_t>(offset) % 16000, position % 16000) << position;
-    }
 }
 
 }  // namespace
