@@ -34,15 +34,19 @@ enum class OpenResult { Opened, NoDevice, BadFormat, NoMemory };
 
 // What a drain found.
 enum class Drained {
-    Audio,   // some audio
-    Idle,    // nothing yet, nothing wrong
-    Empty,   // the system woke us or handed buffers back, yet gave no audio
-    Broken,  // an error the system cannot go on from
+    Audio,    // some audio
+    Idle,     // nothing yet, nothing wrong
+    NoAudio,  // the system woke us, handed buffers back or ran again after
+              // an overrun, yet gave no audio
+    Broken,   // an error the system cannot go on from
 };
 
-// The device is gone after a Broken drain, or this many Empty ones in a
-// row: about two seconds of wake-ups with nothing in them.
-constexpr int kEmptyDrainsForGone = 20;
+// The device is gone after a Broken drain, or this many NoAudio ones in a
+// row: twenty wake-ups with nothing in them. That is at once where the
+// system keeps waking the thread (ALSA's descriptors reporting an error, a
+// driver handing buffers straight back), about ten seconds where winmm
+// hands back its two buffers a second empty.
+constexpr int kNoAudioDrainsForGone = 20;
 
 class Device {
 public:

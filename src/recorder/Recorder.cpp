@@ -104,12 +104,12 @@ StartOutcome Session::Start() {
     if (!ring_.Allocated() || device_ == nullptr) {
         return {StartResult::OutOfResources, 0, {}};
     }
-    const bool sizesAtEnd = options_.header == HeaderMode::SizesAtEnd;
-    if (sizesAtEnd && !sink_->Seekable()) {
+    const bool sizesEachBlock = options_.header == HeaderMode::SizesEachBlock;
+    if (sizesEachBlock && !sink_->Seekable()) {
         return {StartResult::WriteFailed, 0, {}};
     }
     // A file gets its header whatever follows; a stream only once capture runs.
-    if (const io::OsError error = sizesAtEnd ? WriteHeader(0, true) : 0) {
+    if (const io::OsError error = sizesEachBlock ? WriteHeader(0, true) : 0) {
         return {StartResult::WriteFailed, error, {}};
     }
     switch (device_->Open(deviceName_, kSampleRate)) {
@@ -121,7 +121,7 @@ StartOutcome Session::Start() {
     if (!device_->Start()) {
         return {StartResult::StartFailed, 0, {}};
     }
-    if (const io::OsError error = sizesAtEnd ? 0 : WriteHeader(0, true)) {
+    if (const io::OsError error = sizesEachBlock ? 0 : WriteHeader(0, true)) {
         return {StartResult::WriteFailed, error, {}};
     }
     try {
@@ -141,7 +141,7 @@ StartOutcome Session::Start() {
 
 // The one run loop, whatever the system.
 void Session::CaptureLoop() {
-    int emptyInARow = 0;
+    int noAudioInARow = 0;
     bool gone = false;
     while (!gone && !stopAsked_.load()) {
         device_->Wait();
@@ -149,9 +149,11 @@ void Session::CaptureLoop() {
             break;
         }
         switch (device_->Drain(ring_)) {
-            case wavein::Drained::Audio: emptyInARow = 0; break;
+            case wavein::Drained::Audio: noAudioInARow = 0; break;
             case wavein::Drained::Idle: break;
-            case wavein::Drained::Empty: gone = ++emptyInARow >= wavein::kEmptyDrainsForGone; break;
+            case wavein::Drained::NoAudio:
+                gone = ++noAudioInARow >= wavein::kNoAudioDrainsForGone;
+                break;
             case wavein::Drained::Broken: gone = true; break;
         }
     }
@@ -175,12 +177,12 @@ void Session::Write(const Ring::Popped& popped) {
     const io::Transfer sent = sink_->Write(block_, sizeof block_);
     io::OsError error =
         sent.bytes == sizeof block_ ? 0 : (sent.error != 0 ? sent.error : io::kShortWrite);
-    if (error == 0 && options_.header == HeaderMode::SizesAtEnd) {
+    if (error == 0 && options_.header == HeaderMode::SizesEachBlock) {
         error = WriteHeader(written + 1, false);
     }
     ring_.WriteEnded();
     if (error != 0) {
-        if (options_.header == HeaderMode::SizesAtEnd) {
+        if (options_.header == HeaderMode::SizesEachBlock) {
             // Back to the last whole block, under its header.
             (void)sink_->Truncate(kWavHeaderBytes + std::uint64_t{written} * kBlockBytes);
             (void)WriteHeader(written, false);

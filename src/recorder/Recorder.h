@@ -42,7 +42,7 @@ enum class HeaderMode {
     // A header for the blocks so far, written at the start and rewritten
     // after every block, so the file is a valid WAV whenever it is cut
     // short. Needs a Seekable() sink.
-    SizesAtEnd,
+    SizesEachBlock,
     // One header with the largest sizes, written once: readers take the
     // samples to the end of the stream (pipes, standard output).
     Streamed,
@@ -109,7 +109,7 @@ struct StartOutcome {
 };
 
 struct Options {
-    HeaderMode header = HeaderMode::SizesAtEnd;
+    HeaderMode header = HeaderMode::SizesEachBlock;
     // The capture device: empty for the system's default input. On ALSA a
     // PCM name ("default", "hw:1", "null"); Windows takes no names.
     std::string device;
@@ -144,13 +144,13 @@ public:
 
     // Writes the header and starts capture. The recorder keeps `sink` until
     // its writer ends. On any result but Started nothing runs, and the sink
-    // holds at most the header (a SizesAtEnd one; a Streamed header is
-    // written only once capture runs). SizesAtEnd on a sink that is not
+    // holds at most the header (a SizesEachBlock one; a Streamed header is
+    // written only once capture runs). SizesEachBlock on a sink that is not
     // Seekable() is WriteFailed with error 0.
     StartOutcome Start(std::shared_ptr<io::Sink> sink, const Options& options);
 
     // Ends capture at once: nothing captured after the call is written. The
-    // block in progress is written padded with silence, and a SizesAtEnd
+    // block in progress is written padded with silence, and a SizesEachBlock
     // header rewritten for the final count. When a write is held up, waits
     // for it kStopWaitMilliseconds at most, then returns with timedOut and
     // the counts on the sink; the writer, once released, finishes that one

@@ -151,7 +151,7 @@ int RunRecord(const Args& args) {
     // Sizes at the end where the header can be gone back to; a stream's once.
     recorder::Options options;
     options.header =
-        target.Seekable() ? recorder::HeaderMode::SizesAtEnd : recorder::HeaderMode::Streamed;
+        target.Seekable() ? recorder::HeaderMode::SizesEachBlock : recorder::HeaderMode::Streamed;
     options.device = device;
     options.maxBlocks = static_cast<std::uint32_t>(seconds);
     RecordingNews news;

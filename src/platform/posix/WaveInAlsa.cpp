@@ -180,7 +180,7 @@ public:
         // A stream whose descriptors report an error, yet no error and no
         // audio of its own: a server gone, seen only by its silence.
         const bool failing = (events & (POLLERR | POLLHUP | POLLNVAL)) != 0;
-        return drained == Drained::Idle && failing ? Drained::Empty : drained;
+        return drained == Drained::Idle && failing ? Drained::NoAudio : drained;
     }
 
     // snd_pcm_avail syncs with the hardware: the last period is kept too.
@@ -266,7 +266,7 @@ private:
         }
         sink.Lose((resumed ? 0 : broke.held) + FramesBetween(broke.at, ran.at, rate_),
                   error == -EPIPE ? LossCause::DeviceOverrun : LossCause::Suspended);
-        return Drained::Empty;
+        return Drained::NoAudio;
     }
 
     snd_pcm_t* pcm_ = nullptr;

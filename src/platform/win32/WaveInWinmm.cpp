@@ -123,7 +123,7 @@ public:
             const int index = next_;
             next_ = (next_ + 1) % kDriverBuffers;
             const bool audio = TakeBack(index, sink);
-            drained = audio ? Drained::Audio : drained == Drained::Audio ? drained : Drained::Empty;
+            drained = audio ? Drained::Audio : drained == Drained::Audio ? drained : Drained::NoAudio;
             if (!Queue(index)) {
                 return Drained::Broken;
             }
