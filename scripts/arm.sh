@@ -56,10 +56,6 @@ test_arm() {
             continue
         fi
         say "$arch unit suites and delay check under qemu-user"
-        # A failed test runs once more: under qemu-user a joined thread's host
-        # thread can linger in /proc/self/task for a moment, which the capture
-        # suites' thread counts see now and then on a loaded machine.
-        ctest --test-dir "$tree" --output-on-failure -j "$JOBS" --repeat until-pass:2 \
-            -LE '^sound-server$'
+        ctest --test-dir "$tree" --output-on-failure -j "$JOBS" -LE '^sound-server$'
     done
 }
