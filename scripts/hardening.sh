@@ -151,8 +151,9 @@ include_flags() { # tree...
 cmd_lint() {
     need_hardening_tools
     # The compile databases and generated headers are enough: no build.
-    [ -f "$BUILD_ROOT/native/compile_commands.json" ] || configure_native
-    [ -f "$BUILD_ROOT/fuzz/compile_commands.json" ] || configure_fuzzers
+    # Configured each time, so that files moved since are not looked for.
+    configure_native
+    configure_fuzzers
     say "clang-tidy"
     tidy_database "$BUILD_ROOT/native" 'src|tools|tests|bench'
     tidy_database "$BUILD_ROOT/fuzz" 'fuzz'

@@ -151,7 +151,8 @@ void FlangeCommitted() {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction now = {};
         if (sigaction(signal, nullptr, &now) == 0 && now.sa_handler == EndFlange) {
-            (void)::signal(signal, SIG_DFL);
+            now.sa_handler = SIG_DFL;
+            (void)sigaction(signal, &now, nullptr);
         }
     }
     HoldFlangeSignals(false);
