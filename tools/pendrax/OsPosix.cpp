@@ -142,7 +142,8 @@ void HoldFlangeSignals(bool hold) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         sigaddset(&signals, signal);
     }
-    (void)::sigprocmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
+    // The flange's worker has been joined by now: this thread is the only one.
+    (void)::pthread_sigmask(hold ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
 }
 
 void FlangeCommitted() {
