@@ -123,7 +123,9 @@ public:
             const int index = next_;
             next_ = (next_ + 1) % kDriverBuffers;
             const bool audio = TakeBack(index, sink);
-            drained = audio ? Drained::Audio : drained == Drained::Audio ? drained : Drained::NoAudio;
+            drained = audio                       ? Drained::Audio
+                      : drained == Drained::Audio ? drained
+                                                  : Drained::NoAudio;
             if (!Queue(index)) {
                 return Drained::Broken;
             }
