@@ -243,7 +243,8 @@ def run_recorder_check():
         blocks = wav_blocks(os.path.join(WORK, "pdx-rec.wav"))
         parts = [name for name in os.listdir(WORK) if name.endswith(".part")]
         check(code == 0 and blocks == 3 and err.endswith("pendrax: wrote pdx-rec.wav (3.0 s)\n") and not parts,
-              f"pendrax.exe record --seconds 3: {blocks} blocks, as reported, moved into place", err)
+              f"pendrax.exe record --seconds 3: {blocks} blocks, as reported, moved into place",
+              f"status {code}, {len(parts)} part file(s), stderr {err!r}")
         # '-' streams it; standard output here is a file, so its header gets the real sizes.
         code, out, err = pendrax_exe("record", "-", "--seconds", "2", timeout=180)
         check(code == 0 and len(out) == 44 + 2 * 16000 and struct.unpack("<I", out[40:44])[0] == 32000,
