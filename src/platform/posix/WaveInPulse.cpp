@@ -103,11 +103,11 @@ public:
                     [this] { return pa_context_get_state(context_) == PA_CONTEXT_READY; })) {
             return OpenResult::NoDevice;
         }
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 1};
-        if (!pa_sample_spec_valid(&spec)) {
+        const pa_sample_spec format{PA_SAMPLE_S16LE, rate, 1};
+        if (!pa_sample_spec_valid(&format)) {
             return OpenResult::BadFormat;
         }
-        stream_ = pa_stream_new(context_, "recording", &spec, nullptr);
+        stream_ = pa_stream_new(context_, "recording", &format, nullptr);
         if (stream_ == nullptr) {
             return OpenResult::NoMemory;
         }
